@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The whole test run, from a fresh Debian 12 machine (as root) to a verdict:
+# installs what is missing, builds build/linux, build/win32 and build/win64,
+# runs every suite natively and under wine64, and checks the product DLL from
+# the outside. Exits non-zero if anything failed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+build() {
+  local dir=$1
+  shift
+  echo "== build/$dir"
+  cmake -S . -B "build/$dir" -G Ninja -Wno-dev "$@" >/dev/null
+  ninja -C "build/$dir"
+}
+
+build linux -DPIXTAGGER_BENCHMARKS=ON
+build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+
+failed=()
+run_suites() {
+  local dir=$1
+  echo "== tests in build/$dir"
+  ctest --test-dir "build/$dir" --output-on-failure -j "$(nproc)" || failed+=("$dir")
+}
+
+run_suites linux
+run_suites win32
+
+# A prefix of the build's own, made once before the suites start in parallel.
+export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+fi
+/usr/lib/wine/wineserver -w
+run_suites win64
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "FAILED: tests in ${failed[*]}"
+  exit 1
+fi
+echo "All suites passed: build/linux, build/win32 (outside check), build/win64 (wine64)"
