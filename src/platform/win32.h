@@ -5,5 +5,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include "platform/standin/profile.h"
 #include "platform/standin/win32_types.h"
+
+using standin::GetPrivateProfileStringA;
+using standin::WritePrivateProfileStringA;
 #endif

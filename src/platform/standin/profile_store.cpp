@@ -1,0 +1,308 @@
+#include "platform/standin/profile_store.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#else
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace standin::profile_store {
+
+namespace {
+
+// What identifies one version of a file without reading it.
+struct Stamp {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t mtimeNs = 0;
+    bool operator==(const Stamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size && mtimeNs == o.mtimeNs;
+    }
+};
+
+struct Snapshot {
+    Stamp stamp;
+    std::string bytes;
+};
+
+std::atomic<unsigned> g_tempCounter{0};
+
+#if defined(_WIN32)
+
+// Windows: no cached copies (the test builds only), so stamps are not needed.
+std::optional<Snapshot> readFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream content;
+    content << in.rdbuf();
+    return Snapshot{Stamp{}, content.str()};
+}
+
+bool replaceFile(const std::string& path, const std::string& bytes) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return false;
+    }
+    const std::string temp =
+        path + ".~" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(g_tempCounter++);
+    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = bytes.empty() ||
+                    (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                     written == bytes.size());
+    CloseHandle(file);
+    if (!ok || !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+constexpr bool kCaching = false;
+std::optional<Stamp> statFile(const std::string&) { return std::nullopt; }
+std::int64_t nowNs() { return 0; }
+
+#else
+
+std::optional<Stamp> stampOf(const struct stat& st) {
+    if (!S_ISREG(st.st_mode)) return std::nullopt;
+    return Stamp{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                 static_cast<std::uint64_t>(st.st_size),
+                 static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+std::optional<Stamp> statFile(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return stampOf(st);
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+std::optional<Snapshot> readFile(const std::string& path) {
+    // The stamp before and after the read must agree, or the file changed
+    // under us and the read is repeated.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0) return std::nullopt;
+        struct stat st;
+        if (::fstat(fd.get(), &st) != 0) return std::nullopt;
+        const std::optional<Stamp> before = stampOf(st);
+        if (!before) return std::nullopt;
+        Snapshot snapshot{*before, std::string()};
+        snapshot.bytes.resize(before->size);
+        std::size_t got = 0;
+        for (;;) {
+            if (got == snapshot.bytes.size()) snapshot.bytes.resize(got + 4096);
+            const ssize_t n = ::read(fd.get(), &snapshot.bytes[got], snapshot.bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return std::nullopt;
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        snapshot.bytes.resize(got);
+        if (::fstat(fd.get(), &st) == 0 && stampOf(st) == before && got == before->size) return snapshot;
+    }
+    return std::nullopt;
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes a temporary file beside the target and renames it over the target,
+// so that a process killed at any point leaves the old file or the new one.
+bool replaceFile(const std::string& path, const std::string& bytes) {
+    std::string target = path;
+    struct stat st;
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists) {
+        // A read-only file is refused, as Windows refuses it, even to root.
+        if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return false;
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved) != nullptr) target = resolved;  // replace a link's target, not the link
+    }
+    const std::string temp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter++);
+    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666));
+    if (fd.get() < 0) return false;
+    bool ok = true;
+    if (exists) {
+        ok = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
+        if (ok && ::geteuid() == 0) ok = ::fchown(fd.get(), st.st_uid, st.st_gid) == 0;
+    }
+    ok = ok && writeAll(fd.get(), bytes);
+    ok = ::close(fd.release()) == 0 && ok;
+    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+constexpr bool kCaching = true;
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+#endif
+
+// A file changed twice within one tick of the file system's clock can keep
+// its stamp; a copy is trusted on its stamp alone only once it was taken
+// later than this after the file's modification time.
+constexpr std::int64_t kClockTickNs = 50'000'000;
+
+struct Entry {
+    std::string path;
+    Snapshot snapshot;
+    std::int64_t takenNs = 0;  // when the bytes were known to be the file's
+    std::shared_ptr<ProfileDocument> document;
+};
+
+class Cache {
+public:
+    std::shared_ptr<ProfileDocument> load(const std::string& path) {
+        if (!kCaching) {
+            const std::optional<Snapshot> snapshot = readFile(path);
+            return snapshot ? std::make_shared<ProfileDocument>(snapshot->bytes) : nullptr;
+        }
+        const std::optional<Stamp> stamp = statFile(path);
+        auto it = find(path);
+        if (!stamp) {
+            if (it != entries_.end()) entries_.erase(it);
+            return nullptr;
+        }
+        if (it != entries_.end() && it->snapshot.stamp == *stamp && it->takenNs - kClockTickNs > stamp->mtimeNs) {
+            return it->document;
+        }
+        const std::int64_t takenNs = nowNs();
+        std::optional<Snapshot> snapshot = readFile(path);
+        if (!snapshot) return nullptr;
+        if (it != entries_.end() && it->snapshot.bytes == snapshot->bytes) {
+            it->snapshot.stamp = snapshot->stamp;
+            it->takenNs = takenNs;
+            return it->document;
+        }
+        auto document = std::make_shared<ProfileDocument>(snapshot->bytes);
+        remember(Entry{path, std::move(*snapshot), takenNs, document});
+        return document;
+    }
+
+    bool update(const std::string& path, const std::function<bool(ProfileDocument&)>& edit) {
+        std::shared_ptr<ProfileDocument> current = load(path);
+        // Edit in place when no reader holds this copy; a failed write below
+        // forgets the cached copy, so it never disagrees with the file.
+        std::shared_ptr<ProfileDocument> document =
+            !current ? std::make_shared<ProfileDocument>()
+                     : current.use_count() <= 2 ? current : std::make_shared<ProfileDocument>(*current);
+        current.reset();
+        auto it = find(path);
+        bool changed = false;
+        try {
+            changed = edit(*document);
+        } catch (...) {
+            if (it != entries_.end()) entries_.erase(it);
+            throw;
+        }
+        if (!changed) return true;
+        std::string bytes = document->bytes();
+        const std::int64_t takenNs = nowNs();
+        if (!replaceFile(path, bytes)) {
+            if (it != entries_.end()) entries_.erase(it);
+            return false;
+        }
+        if (kCaching) {
+            if (const std::optional<Stamp> stamp = statFile(path)) {
+                remember(Entry{path, Snapshot{*stamp, std::move(bytes)}, takenNs, std::move(document)});
+            } else if (it != entries_.end()) {
+                entries_.erase(it);
+            }
+        }
+        return true;
+    }
+
+    std::mutex mutex;
+
+private:
+    static constexpr std::size_t kEntries = 10;
+
+    std::vector<Entry>::iterator find(const std::string& path) {
+        return std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.path == path; });
+    }
+
+    void remember(Entry entry) {
+        auto it = find(entry.path);
+        if (it != entries_.end()) {
+            entries_.erase(it);
+        } else if (entries_.size() == kEntries) {
+            entries_.pop_back();
+        }
+        entries_.insert(entries_.begin(), std::move(entry));
+    }
+
+    std::vector<Entry> entries_;  // most recently stored first
+};
+
+Cache& cache() {
+    static Cache instance;
+    return instance;
+}
+
+}  // namespace
+
+std::shared_ptr<const ProfileDocument> load(const std::string& path) {
+    Cache& c = cache();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    return c.load(path);
+}
+
+bool update(const std::string& path, const std::function<bool(ProfileDocument&)>& edit) {
+    Cache& c = cache();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    return c.update(path, edit);
+}
+
+}  // namespace standin::profile_store
