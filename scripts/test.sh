@@ -18,7 +18,7 @@ build() {
 
 build linux -DPIXTAGGER_BENCHMARKS=ON
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
-build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DPIXTAGGER_BENCHMARKS=ON
 
 failed=()
 run_suites() {
