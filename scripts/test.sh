@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test run, from a fresh Debian 12 machine (as root) to a verdict:
-# installs what is missing, builds build/linux, build/win32 and build/win64,
-# runs every suite natively and under wine64, and checks the product DLL from
-# the outside. Exits non-zero if anything failed.
+# installs what is missing, builds build/linux, build/linux-asan (sanitizers),
+# build/win32 and build/win64, runs every suite natively, under the
+# sanitizers and under wine64, and checks the product DLL from the outside.
+# Exits non-zero if anything failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,7 @@ build() {
 }
 
 build linux -DPIXTAGGER_BENCHMARKS=ON
+build linux-asan -DPIXTAGGER_SANITIZE=ON
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DPIXTAGGER_BENCHMARKS=ON
 
@@ -28,6 +30,7 @@ run_suites() {
 }
 
 run_suites linux
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 run_suites linux-asan
 run_suites win32
 
 # A prefix of the build's own, made once before the suites start in parallel.

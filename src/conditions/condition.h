@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+class ProfileFile;
+
 // Operator index of _cmbA (all five) and of _cmbB1/_cmbB2 (the first two).
 enum class CompareOp : std::int32_t {
     Less = 0,          // ＜
@@ -33,6 +35,11 @@ struct Condition {
     std::int32_t _cmbA = static_cast<std::int32_t>(CompareOp::Less);
     std::int32_t _cmbB1 = static_cast<std::int32_t>(CompareOp::Less);
     std::int32_t _cmbB2 = static_cast<std::int32_t>(CompareOp::Less);
+
+    // Replace all ten fields by the keys of a rule section, or write them
+    // there (in the rule file code).
+    void load(const ProfileFile& file, const char* section);
+    void save(const ProfileFile& file, const char* section) const;
 
     friend bool operator==(const Condition& l, const Condition& r) {
         return l._bEnable == r._bEnable && l._attName == r._attName && l._catName == r._catName &&

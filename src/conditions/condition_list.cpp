@@ -21,6 +21,11 @@ void ConditionList::append(const Condition& rule) {
     items_.push_back(rule);
 }
 
+void ConditionList::append(Condition&& rule) {
+    checkCapacity(items_.size() + 1);
+    items_.push_back(std::move(rule));
+}
+
 void ConditionList::replace(std::size_t position, const Condition& rule) {
     Condition& slot = items_.at(position);
     Condition copy = rule;  // copy first: a failed copy leaves the old record whole

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "conditions/condition.h"
@@ -15,6 +16,14 @@ struct ConditionList {
 
     using const_iterator = std::vector<Condition>::const_iterator;
 
+    ConditionList() = default;
+    // The rules of a profile file (a missing file gives none). Throws
+    // boost::bad_lexical_cast for an invalid integer text, std::length_error
+    // for a count over the limit, std::bad_alloc.
+    explicit ConditionList(const std::string& path);
+    // Writes every rule to the profile file, one key per call.
+    void save(const std::string& path) const;
+
     std::size_t size() const noexcept { return items_.size(); }
     bool empty() const noexcept { return items_.empty(); }
     const Condition& operator[](std::size_t i) const { return items_[i]; }
@@ -26,6 +35,7 @@ struct ConditionList {
     // std::out_of_range.
     void reserve(std::size_t n);
     void append(const Condition& rule);
+    void append(Condition&& rule);
     void replace(std::size_t position, const Condition& rule);
     void erase(std::size_t position);
 

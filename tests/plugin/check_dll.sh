@@ -10,8 +10,8 @@ set -euo pipefail
 objdump=$1
 dll=$2
 
-# ordinal name argument-bytes: the host's fixed table. Ordinals 1, 9 and 12
-# join with the dialog and the rule file work.
+# ordinal name argument-bytes: the host's fixed table. Ordinal 1 joins with
+# the dialogs.
 expected="2 acGetAC 8
 3 acGetAttName 8
 4 acGetAttNum 4
@@ -19,8 +19,10 @@ expected="2 acGetAC 8
 6 acGetRequireOfPIState 0
 7 acGetSummary 0
 8 acGetVersion 0
+9 acLoadConfig 4
 10 acReleaseAC 4
-11 acReleaseConfig 4"
+11 acReleaseConfig 4
+12 acSaveConfig 8"
 
 allowed_imports="kernel32.dll user32.dll msvcrt.dll"
 

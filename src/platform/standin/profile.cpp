@@ -18,14 +18,9 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, L
     std::string_view text = defaultText == nullptr ? "" : defaultText;
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
 
-    std::shared_ptr<const ProfileDocument> document;
-    try {
-        document = profile_store::load(path);
-        if (document) {
-            if (const auto value = document->find(section, key)) text = *value;
-        }
-    } catch (...) {
-        // Out of memory: answer as for an unreadable file.
+    const std::shared_ptr<const ProfileDocument> document = profile_store::load(path);
+    if (document) {
+        if (const auto value = document->find(section, key)) text = *value;
     }
     const std::size_t count = text.size() < size ? text.size() : size - 1;
     std::memcpy(buffer, text.data(), count);
@@ -35,15 +30,13 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, L
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR path) {
     if (section == nullptr || path == nullptr) return FALSE;
-    try {
-        return profile_store::update(path, [&](ProfileDocument& document) {
-            if (key == nullptr) return document.removeSection(section);
-            if (text == nullptr) return document.removeKey(section, key);
-            return document.set(section, key, text);
-        }) ? TRUE : FALSE;
-    } catch (...) {
-        return FALSE;
-    }
+    return profile_store::update(path, [&](ProfileDocument& document) {
+               if (key == nullptr) return document.removeSection(section);
+               if (text == nullptr) return document.removeKey(section, key);
+               return document.set(section, key, text);
+           })
+               ? TRUE
+               : FALSE;
 }
 
 }  // namespace standin

@@ -1,6 +1,8 @@
 // Our profile functions, with the names and contracts of Win32's
 // GetPrivateProfileStringA and WritePrivateProfileStringA, for builds without
 // Win32. Kept in their own namespace so a Windows test can run both side by side.
+// Exhausted memory leaves them as std::bad_alloc: their callers are C++, and a
+// default text in its place would pass for a missing key.
 #pragma once
 
 #if defined(_WIN32)

@@ -276,24 +276,23 @@ public:
             !current ? std::make_shared<ProfileDocument>()
                      : current.use_count() <= 2 ? current : std::make_shared<ProfileDocument>(*current);
         current.reset();
-        auto it = find(path);
-        bool changed = false;
+        std::optional<Stamp> stamp;
+        std::string bytes;
         try {
-            changed = edit(*document);
+            if (!edit(*document)) return true;
+            bytes = document->bytes();
+            const std::int64_t takenNs = nowNs();
+            stamp = replaceFile(path, bytes);
+            if (stamp && kCaching) {
+                remember(Entry{path, Snapshot{*stamp, std::move(bytes)}, takenNs, std::move(document)});
+                return true;
+            }
         } catch (...) {
-            if (it != entries_.end()) entries_.erase(it);
+            forget(path);  // the copy may be half edited
             throw;
         }
-        if (!changed) return true;
-        std::string bytes = document->bytes();
-        const std::int64_t takenNs = nowNs();
-        const std::optional<Stamp> stamp = replaceFile(path, bytes);
-        if (!stamp) {
-            if (it != entries_.end()) entries_.erase(it);
-            return false;
-        }
-        if (kCaching) remember(Entry{path, Snapshot{*stamp, std::move(bytes)}, takenNs, std::move(document)});
-        return true;
+        forget(path);
+        return stamp.has_value();
     }
 
     std::mutex mutex;
@@ -307,6 +306,11 @@ private:
 
     std::vector<Entry>::iterator find(const std::string& path) {
         return std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.path == path; });
+    }
+
+    void forget(const std::string& path) {
+        auto it = find(path);
+        if (it != entries_.end()) entries_.erase(it);
     }
 
     void remember(Entry entry) {
