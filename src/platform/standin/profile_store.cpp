@@ -21,6 +21,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,6 +82,7 @@ std::optional<Stamp> replaceFile(const std::string& path, const std::string& byt
 }
 
 constexpr bool kCaching = false;
+constexpr bool kExactStamps = false;
 std::optional<Stamp> statFile(const std::string&) { return std::nullopt; }
 std::int64_t nowNs() { return 0; }
 
@@ -189,6 +191,12 @@ std::optional<Stamp> replaceFile(const std::string& path, const std::string& byt
     Fd fd(raw);
     if (fd.get() < 0) return std::nullopt;
     bool ok = writeAll(fd.get(), bytes);
+    // The file system's clock is coarse: a same-size edit by someone else in
+    // the same tick could leave the stamp as it was. A modification time to
+    // the nanosecond of now is one no later write can repeat, so the stamp of
+    // this version is enough to trust it.
+    struct timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
+    ok = ok && ::clock_gettime(CLOCK_REALTIME, &times[1]) == 0 && ::futimens(fd.get(), times) == 0;
     struct stat written;
     ok = ok && ::fstat(fd.get(), &written) == 0;
     if (ok && exists) {
@@ -218,6 +226,7 @@ std::optional<Stamp> replaceFile(const std::string& path, const std::string& byt
 }
 
 constexpr bool kCaching = true;
+constexpr bool kExactStamps = true;
 
 std::int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -236,6 +245,7 @@ struct Entry {
     Snapshot snapshot;
     std::int64_t takenNs = 0;  // when the bytes were known to be the file's
     std::shared_ptr<ProfileDocument> document;
+    bool written = false;  // our own write, stamped to the nanosecond
 };
 
 class Cache {
@@ -284,7 +294,7 @@ public:
             const std::int64_t takenNs = nowNs();
             stamp = replaceFile(path, bytes);
             if (stamp && kCaching) {
-                remember(Entry{path, Snapshot{*stamp, std::move(bytes)}, takenNs, std::move(document)});
+                remember(Entry{path, Snapshot{*stamp, std::move(bytes)}, takenNs, std::move(document), kExactStamps});
                 return true;
             }
         } catch (...) {
@@ -302,7 +312,7 @@ private:
 
     // Taken later than a clock tick after the file's modification time: any
     // later change to the file shows in its stamp.
-    static bool trusted(const Entry& e) { return e.takenNs - kClockTickNs > e.snapshot.stamp.mtimeNs; }
+    static bool trusted(const Entry& e) { return e.written || e.takenNs - kClockTickNs > e.snapshot.stamp.mtimeNs; }
 
     std::vector<Entry>::iterator find(const std::string& path) {
         return std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.path == path; });
