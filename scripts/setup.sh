@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make pkg-config
-  googletest libbenchmark-dev libboost-dev
+  cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
+  googletest libbenchmark-dev libboost-dev libexiv2-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64 xvfb xauth
 )

@@ -32,7 +32,7 @@ protected:
 };
 
 TEST_F(StandinProfile, ReadsLikeWin32) {
-    writeBytes(path,
+    static const char kFile[] =
                "top=1\r\n"
                "; comment=5\n"
                "[ sp ]\r\n"
@@ -53,7 +53,9 @@ TEST_F(StandinProfile, ReadsLikeWin32) {
                "[\x83\x41]\nk=upper\n"
                "[\x83\x61]\nk=lower\n"
                "[X] trailing\nk=x\n"
-               "last=unterminated");
+               "nul=ab\0cd\n"
+               "last=unterminated";
+    writeBytes(path, std::string(kFile, sizeof kFile - 1));
     const struct {
         const char* section;
         const char* key;
@@ -64,6 +66,7 @@ TEST_F(StandinProfile, ReadsLikeWin32) {
         {"A", "empty", ""},        {"A", "", "noname"},        {"A", "fw", "\x81\x40val\x81\x40"},
         {"A", "eq", "a=b"},        {"a", "second", "DEF"},     {"B", "cr", "1"},          {"b", "LF", "2"},
         {"\x83\x41", "k", "upper"}, {"\x83\x61", "k", "lower"}, {"x", "k", "x"},           {"X", "last", "unterminated"},
+        {"x", "nul", "ab"},  // a value is read as a C string
         {"Missing", "k", "DEF"},
     };
     for (const auto& c : cases) EXPECT_EQ(get(path, c.section, c.key), c.expected) << c.section << "/" << c.key;

@@ -110,6 +110,7 @@ std::optional<std::string_view> ProfileDocument::find(std::string_view section, 
     const auto k = keyIn(*s, foldName(trimSpace(key)));
     if (!k || lines_[*k].kind != Kind::Key) return std::nullopt;
     std::string_view value = trimSpace(std::string_view(lines_[*k].raw).substr(lines_[*k].valueAt));
+    value = value.substr(0, value.find('\0'));  // Win32 reads a value as a C string
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
     return value;
 }
