@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the builds and tests need, as root, and
 # only those that are missing, so a repeated run costs nothing.
+# Usage: setup.sh [native]   (native: only what the Linux build of the
+# plug-in and pixtagger-host need)
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
-  googletest libbenchmark-dev libboost-dev libexiv2-dev
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine64 xvfb xauth
-)
+packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev)
+if [ "${1:-}" != native ]; then
+  packages+=(
+    clang libclang-rt-14-dev googletest libbenchmark-dev
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    wine64 xvfb xauth
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

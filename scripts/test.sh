@@ -15,7 +15,7 @@ build() {
   local dir=$1
   shift
   echo "== build/$dir"
-  cmake -S . -B "build/$dir" -G Ninja -Wno-dev "$@" >/dev/null
+  cmake -S . -B "build/$dir" -G Ninja -Wno-dev -DPIXTAGGER_TESTS=ON "$@" >/dev/null
   ninja -C "build/$dir" ${TARGET:-}
 }
 
@@ -30,7 +30,7 @@ run_suites() {
   local dir=$1
   shift
   echo "== tests in build/$dir"
-  ctest --test-dir "build/$dir" --output-on-failure -j "$(nproc)" "$@" || failed+=("$dir")
+  ctest --test-dir "build/$dir" --output-on-failure --no-tests=error -j "$(nproc)" "$@" || failed+=("$dir")
 }
 
 run_suites linux

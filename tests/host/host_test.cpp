@@ -1,0 +1,193 @@
+// pixtagger-host end to end: the built program, run on generated images and
+// rule files, checked by its output, its JSON and its exit status. Runs
+// natively and under wine64 (where the Windows Imaging Component reads).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "image_files.h"
+#include "program_location.h"
+#include "temp_dir.h"
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+namespace {
+
+struct HostRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& arg) {
+    return arg.find(' ') == std::string::npos ? arg : "\"" + arg + "\"";
+}
+
+// Runs the host built beside this test program, in `cwd` when given.
+HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, const std::string& cwd = "") {
+#if defined(_WIN32)
+    const std::string host = (programDirectory() / "pixtagger-host.exe").string();
+    std::string command = cwd.empty() ? "" : "cd /d " + quoted(cwd) + " && ";
+#else
+    const std::string host = (programDirectory() / "pixtagger-host").string();
+    std::string command = cwd.empty() ? "" : "cd " + quoted(cwd) + " && ";
+#endif
+    const std::string errFile = scratch.file("stderr.txt");
+    command += quoted(host);
+    for (const std::string& arg : args) command += " " + quoted(arg);
+    command += " 2> " + quoted(errFile);
+    HostRun run;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+    const int status = pclose(pipe);
+#if defined(_WIN32)
+    run.status = status;
+#else
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    run.err = readBytes(errFile);
+    // The Windows console functions may end lines with CR LF.
+    for (std::string* text : {&run.out, &run.err}) {
+        for (std::size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
+    }
+    return run;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+std::string native(const std::filesystem::path& p) { return std::filesystem::path(p).make_preferred().string(); }
+
+// Three size rules; the third has a CP932 name (表示, 0x5C second byte) and
+// no category.
+const char* const kRules =
+    "[Conditions]\r\nnum=3\r\n"
+    "[Condition0]\r\n_attName=small\r\n_catName=Size\r\n_type=0\r\n_a=1000\r\n_cmbA=0\r\n"
+    "[Condition1]\r\n_attName=medium\r\n_catName=Size\r\n_type=1\r\n_b1=1000\r\n_cmbB1=1\r\n_b2=1000000\r\n_cmbB2=0\r\n"
+    "[Condition2]\r\n_attName=\x95\x5c\x8e\xa6\r\n_type=1\r\n_b1=50000\r\n_cmbB1=1\r\n_b2=2000000\r\n_cmbB2=1\r\n";
+
+class Host : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(images / "nested");
+        writePng(native(images / "a.png"), 20, 10);                // 200: small
+        writeBmp(native(images / "nested" / "b.bmp"), 300, 200);   // 60000: medium, 表示
+        writeTiff(native(images / "c.tif"), 1200, 1000);          // 1200000: 表示
+        writeBytes(native(images / "notes.txt"), "not an image, skipped in folders");
+        writeBytes(rules, kRules);
+    }
+
+    TempDir dir;
+    std::filesystem::path images = dir.path() / "images";
+    std::string rules = dir.file("rules.ini");
+};
+
+TEST_F(Host, ClassifiesAFolderInSortedOrder) {
+    const HostRun run = runHost({"classify", "--config", rules, native(images)}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(linesOf(run.out), (std::vector<std::string>{
+                                    native(images / "a.png") + "\t20\xC3\x97" "10\t200 px\tsmall [Size]",
+                                    native(images / "c.tif") + "\t1200\xC3\x97" "1000\t1200000 px\t\xE8\xA1\xA8\xE7\xA4\xBA",
+                                    native(images / "nested" / "b.bmp") +
+                                        "\t300\xC3\x97" "200\t60000 px\tmedium [Size], \xE8\xA1\xA8\xE7\xA4\xBA",
+                                }));
+    EXPECT_NE(run.err.find("3 images classified, 0 unreadable"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("  \xE8\xA1\xA8\xE7\xA4\xBA: 2"), std::string::npos) << run.err;
+}
+
+TEST_F(Host, PrintsOneJsonObjectPerImage) {
+    const std::string a = native(images / "a.png");
+    const std::string b = native(images / "nested" / "b.bmp");
+    std::string escapedB;
+    for (char c : b) escapedB += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    std::string escapedA;
+    for (char c : a) escapedA += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    const HostRun run = runHost({"classify", "--json", "--config", rules, a, b}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(linesOf(run.out),
+              (std::vector<std::string>{
+                  "{\"path\":\"" + escapedA + "\",\"width\":20,\"height\":10,\"area\":200,"
+                  "\"attributes\":[{\"name\":\"small\",\"category\":\"Size\"}]}",
+                  "{\"path\":\"" + escapedB + "\",\"width\":300,\"height\":200,\"area\":60000,"
+                  "\"attributes\":[{\"name\":\"medium\",\"category\":\"Size\"},"
+                  "{\"name\":\"\xE8\xA1\xA8\xE7\xA4\xBA\",\"category\":null}]}",
+              }));
+}
+
+TEST_F(Host, UnreadableFilesAreNamedCountedAndSkipped) {
+    const std::string broken = native(images / "broken.png");
+    writeBytes(broken, "\x89PNG\r\n\x1a\nthis is not a PNG");
+    const std::string missing = native(images / "missing.jpg");
+    const HostRun run = runHost({"classify", "--config", rules, broken, native(images / "a.png"), missing}, dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(linesOf(run.out).size(), 1u) << run.out;
+    EXPECT_NE(run.err.find(broken), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("1 images classified, 1 unreadable"), std::string::npos) << run.err;
+}
+
+TEST_F(Host, ImagesMatchingNoRuleSaySo) {
+    writePng(native(dir.path() / "big.png"), 1500, 1500);  // 2250000: beyond every rule
+    const HostRun run = runHost({"classify", "--config", rules, dir.file("big.png")}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\t(no matching rule)\n"), std::string::npos) << run.out;
+}
+
+TEST_F(Host, BadUsageAndBadRuleFilesExitWithTwoAndOneLine) {
+    const std::string badInteger = dir.file("bad.ini");
+    writeBytes(badInteger, "[Conditions]\r\nnum=2\r\n[Condition1]\r\n_a=12abc\r\n");
+    const struct {
+        std::vector<std::string> args;
+        const char* reason;
+    } cases[] = {
+        {{"classify", "--config", dir.file("absent.ini"), native(images)}, "no such rule file"},
+        {{"classify", "--config", badInteger, native(images)}, "acLoadConfig returned null"},
+        {{"classify", "--config", rules}, "no image files or folders given"},
+        {{"classify", "--frobnicate", native(images)}, "unknown option: --frobnicate"},
+        {{"tag", native(images)}, "unknown command: tag"},
+        {{"classify", "--plugin", dir.file("nowhere.so"), native(images)}, "cannot load the plug-in"},
+    };
+    for (const auto& c : cases) {
+        const HostRun run = runHost(c.args, dir);
+        EXPECT_EQ(run.status, 2) << c.reason;
+        EXPECT_EQ(run.out, "") << c.reason;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(Host, ShippedRulesAreFoundFromAnyFolder) {
+    const HostRun run = runHost({"classify", native(images / "a.png")}, dir, dir.path().string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    // 200 pixels: サムネイル (thumbnail) in サイズ (size).
+    EXPECT_NE(run.out.find("\xE3\x82\xB5\xE3\x83\xA0\xE3\x83\x8D\xE3\x82\xA4\xE3\x83\xAB [\xE3\x82\xB5\xE3\x82\xA4\xE3\x82\xBA]"),
+              std::string::npos)
+        << run.out;
+}
+
+#if !defined(_WIN32)
+// Wine's imaging component decodes a PNG's pixels when it opens it and has
+// no WebP codec, so these two are checked against Exiv2 only.
+TEST_F(Host, PanoramaHeadersAndWebPReportTheirSizesAsTheyAre) {
+    writePngHeaderOnly(dir.file("panorama.png"), 100000, 50000);
+    const std::filesystem::path webp = programDirectory() / ".." / ".." / "examples" / "images" / "photo.webp";
+    const HostRun run = runHost({"classify", "--json", "--config", rules, dir.file("panorama.png"), webp.string()}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"width\":100000,\"height\":50000,\"area\":5000000000,\"attributes\":[]"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\"width\":1280,\"height\":960,\"area\":1228800"), std::string::npos) << run.out;
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,141 @@
+#include "image_files.h"
+
+#include <algorithm>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void put32be(Bytes& b, std::uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<unsigned char>(v >> s));
+}
+void put16le(Bytes& b, std::uint32_t v) {
+    b.push_back(static_cast<unsigned char>(v));
+    b.push_back(static_cast<unsigned char>(v >> 8));
+}
+void put32le(Bytes& b, std::uint32_t v) {
+    put16le(b, v & 0xFFFF);
+    put16le(b, v >> 16);
+}
+
+std::uint32_t crc32(const Bytes& data, std::size_t from) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = from; i < data.size(); ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void chunk(Bytes& png, const char* type, const Bytes& data) {
+    put32be(png, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    put32be(png, crc32(png, start));
+}
+
+// A zlib stream of stored (uncompressed) deflate blocks.
+Bytes zlibStored(const Bytes& raw) {
+    Bytes z = {0x78, 0x01};
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min<std::size_t>(raw.size() - at, 65535);
+        z.push_back(at + n == raw.size() ? 1 : 0);
+        put16le(z, static_cast<std::uint32_t>(n));
+        put16le(z, static_cast<std::uint32_t>(~n & 0xFFFF));
+        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at), raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+        at += n;
+    } while (at < raw.size());
+    std::uint32_t a = 1, b = 0;
+    for (unsigned char c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    put32be(z, (b << 16) | a);
+    return z;
+}
+
+Bytes pngHeader(std::uint32_t width, std::uint32_t height) {
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes ihdr;
+    put32be(ihdr, width);
+    put32be(ihdr, height);
+    ihdr.insert(ihdr.end(), {8, 0, 0, 0, 0});  // 8-bit grey, no interlace
+    chunk(png, "IHDR", ihdr);
+    return png;
+}
+
+void save(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace
+
+void writePng(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    Bytes png = pngHeader(width, height);
+    Bytes rows;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        rows.push_back(0);  // no filter
+        rows.insert(rows.end(), width, static_cast<unsigned char>(y));
+    }
+    chunk(png, "IDAT", zlibStored(rows));
+    chunk(png, "IEND", {});
+    save(path, png);
+}
+
+void writePngHeaderOnly(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    Bytes png = pngHeader(width, height);
+    chunk(png, "IDAT", zlibStored({}));
+    chunk(png, "IEND", {});
+    save(path, png);
+}
+
+void writeBmp(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    const std::uint32_t stride = (width * 3 + 3) & ~3u;
+    Bytes bmp = {'B', 'M'};
+    put32le(bmp, 54 + stride * height);
+    put32le(bmp, 0);
+    put32le(bmp, 54);
+    put32le(bmp, 40);
+    put32le(bmp, width);
+    put32le(bmp, height);
+    put16le(bmp, 1);
+    put16le(bmp, 24);
+    for (int i = 0; i < 6; ++i) put32le(bmp, 0);
+    bmp.resize(bmp.size() + static_cast<std::size_t>(stride) * height, 0x80);
+    save(path, bmp);
+}
+
+void writeTiff(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    Bytes tiff = {'I', 'I', 42, 0};
+    put32le(tiff, 8);
+    const std::uint32_t entries = 8;
+    const std::uint32_t dataAt = 8 + 2 + entries * 12 + 4;
+    put16le(tiff, entries);
+    auto entry = [&](std::uint32_t tag, std::uint32_t type, std::uint32_t value) {
+        put16le(tiff, tag);
+        put16le(tiff, type);
+        put32le(tiff, 1);
+        if (type == 3) {
+            put16le(tiff, value);
+            put16le(tiff, 0);
+        } else {
+            put32le(tiff, value);
+        }
+    };
+    entry(256, 4, width);    // ImageWidth
+    entry(257, 4, height);   // ImageLength
+    entry(258, 3, 8);        // BitsPerSample
+    entry(259, 3, 1);        // no compression
+    entry(262, 3, 1);        // black is zero
+    entry(273, 4, dataAt);   // StripOffsets
+    entry(278, 4, height);   // RowsPerStrip
+    entry(279, 4, width * height);  // StripByteCounts
+    put32le(tiff, 0);
+    tiff.resize(tiff.size() + static_cast<std::size_t>(width) * height, 0x40);
+    save(path, tiff);
+}

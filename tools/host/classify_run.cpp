@@ -1,0 +1,188 @@
+#include "classify_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "image_size.h"
+#include "text_encoding.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+struct Attribute {
+    std::string name;      // UTF-8
+    std::string category;  // UTF-8; empty: none
+    bool hasCategory = false;
+};
+
+struct Result {
+    bool done = false;
+    bool readable = false;
+    std::string error;
+    ImageSize size;
+    std::vector<Attribute> attributes;
+};
+
+std::string pathText(const std::string& path) {
+#if defined(_WIN32)
+    return ansiToUtf8(path);
+#else
+    return path;
+#endif
+}
+
+Result classifyOne(const PluginApi& api, const ConditionList* list, const std::string& path) {
+    Result r;
+    if (!readImageSize(path, r.size, r.error)) return r;
+    if (r.size.width > INT32_MAX || r.size.height > INT32_MAX) {
+        r.error = "a side beyond 2147483647 pixels does not fit the host's image record";
+        return r;
+    }
+    r.readable = true;
+    ImageRecord record{};
+    record.stateFlags = static_cast<std::uint32_t>(api.requiredState());
+    record.width = static_cast<std::int32_t>(r.size.width);
+    record.height = static_cast<std::int32_t>(r.size.height);
+    AttributeResult* result = api.getAC(&record, list);
+    for (std::int32_t i = 0; result != nullptr && i < api.attNum(result); ++i) {
+        const auto index = static_cast<std::uint32_t>(i);
+        const char* category = api.catPath(result, index);
+        r.attributes.push_back({cp932ToUtf8(api.attName(result, index)), category ? cp932ToUtf8(category) : "",
+                                category != nullptr});
+    }
+    api.releaseAC(result);  // every result goes back, null included
+    return r;
+}
+
+std::string textLine(const std::string& path, const Result& r) {
+    const std::int64_t area = std::int64_t{r.size.width} * r.size.height;
+    std::string line = pathText(path) + "\t" + std::to_string(r.size.width) + "\xC3\x97" +
+                       std::to_string(r.size.height) + "\t" + std::to_string(area) + " px\t";
+    if (r.attributes.empty()) return line + "(no matching rule)\n";
+    for (std::size_t i = 0; i < r.attributes.size(); ++i) {
+        if (i > 0) line += ", ";
+        line += r.attributes[i].name;
+        if (r.attributes[i].hasCategory) line += " [" + r.attributes[i].category + "]";
+    }
+    return line + "\n";
+}
+
+std::string jsonLine(const std::string& path, const Result& r) {
+    const std::int64_t area = std::int64_t{r.size.width} * r.size.height;
+    std::string line = "{\"path\":" + jsonString(pathText(path)) + ",\"width\":" + std::to_string(r.size.width) +
+                       ",\"height\":" + std::to_string(r.size.height) + ",\"area\":" + std::to_string(area) +
+                       ",\"attributes\":[";
+    for (std::size_t i = 0; i < r.attributes.size(); ++i) {
+        if (i > 0) line += ",";
+        line += "{\"name\":" + jsonString(r.attributes[i].name) + ",\"category\":" +
+                (r.attributes[i].hasCategory ? jsonString(r.attributes[i].category) : "null") + "}";
+    }
+    return line + "]}\n";
+}
+
+// A single updating line: done / total and images per second.
+class Progress {
+public:
+    Progress(std::FILE* err, std::size_t total)
+        : err_(err), total_(total), on_(total > 300 && isatty(fileno(err)) != 0) {}
+
+    void update(std::size_t done) {
+        if (!on_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (done != total_ && now - shown_ < std::chrono::milliseconds(100)) return;
+        shown_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        std::fprintf(err_, "\r\033[K%zu / %zu  %.0f images/s", done, total_, seconds > 0 ? done / seconds : 0.0);
+        std::fflush(err_);
+        visible_ = true;
+    }
+
+    // Before anything else is written to the terminal.
+    void clear() {
+        if (!visible_) return;
+        std::fputs("\r\033[K", err_);
+        std::fflush(err_);
+        visible_ = false;
+    }
+
+private:
+    std::FILE* err_;
+    std::size_t total_;
+    bool on_;
+    bool visible_ = false;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point shown_{};
+};
+
+}  // namespace
+
+RunReport classifyFiles(const PluginApi& api, const ConditionList* list, const std::vector<std::string>& files,
+                        bool json, std::FILE* out, std::FILE* err) {
+    // Reading headers is the cost: workers take files in turn, and this
+    // thread prints each result as soon as all before it are printed.
+    std::vector<Result> results(files.size());
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < files.size();) {
+            Result r = classifyOne(api, list, files[i]);
+            r.done = true;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                results[i] = std::move(r);
+            }
+            ready.notify_all();
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < std::min<std::size_t>(cores, files.size()); ++t) workers.emplace_back(work);
+
+    RunReport report;
+    std::map<std::string, std::size_t> counts;
+    Progress progress(err, files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        Result r;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            ready.wait(lock, [&] { return results[i].done; });
+            r = std::move(results[i]);
+        }
+        progress.clear();
+        if (!r.readable) {
+            ++report.unreadable;
+            std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(files[i]).c_str(), r.error.c_str());
+        } else {
+            ++report.images;
+            const std::string line = json ? jsonLine(files[i], r) : textLine(files[i], r);
+            std::fwrite(line.data(), 1, line.size(), out);
+            for (const Attribute& a : r.attributes) ++counts[a.hasCategory ? a.name + " [" + a.category + "]" : a.name];
+        }
+        progress.update(i + 1);
+    }
+    for (std::thread& t : workers) t.join();
+    progress.clear();
+    std::fflush(out);
+
+    std::fprintf(err, "%zu images classified, %zu unreadable\n", report.images, report.unreadable);
+    std::vector<std::pair<std::string, std::size_t>> sorted(counts.begin(), counts.end());
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    for (const auto& [name, count] : sorted) std::fprintf(err, "  %s: %zu\n", name.c_str(), count);
+    return report;
+}

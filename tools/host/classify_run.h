@@ -1,0 +1,21 @@
+// Classifying many image files with the loaded plug-in: headers read on
+// several threads, results printed in file order, a summary at the end.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "plugin_api.h"
+
+struct RunReport {
+    std::size_t images = 0;      // read and classified
+    std::size_t unreadable = 0;  // reported on the error stream and skipped
+};
+
+// One line per image on `out` (text, or a JSON object per line), a summary
+// and the unreadable files on `err`, and a progress line on `err` when it is
+// a terminal and many files are queued.
+RunReport classifyFiles(const PluginApi& api, const ConditionList* list, const std::vector<std::string>& files,
+                        bool json, std::FILE* out, std::FILE* err);

@@ -1,0 +1,18 @@
+// Width and height of an image file, read from its header by the platform's
+// image library (Exiv2 natively, the Windows Imaging Component on Windows).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct ImageSize {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
+// Prepares the library for use from several threads; call once, first.
+void initImageSizeReader();
+
+// False with a one-line reason in `error` when the file is not a readable
+// image. Huge sizes are reported as they are, not refused.
+bool readImageSize(const std::string& path, ImageSize& size, std::string& error);

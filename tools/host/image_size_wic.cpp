@@ -1,0 +1,69 @@
+#include <windows.h>
+#include <wincodec.h>
+
+#include "image_size.h"
+
+namespace {
+
+// COM for the calling thread, once per thread.
+struct ComThread {
+    HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    ~ComThread() {
+        if (SUCCEEDED(result)) CoUninitialize();
+    }
+};
+
+template <typename T>
+struct ComPtr {
+    T* p = nullptr;
+    ~ComPtr() {
+        if (p != nullptr) p->Release();
+    }
+    T** out() { return &p; }
+    T* operator->() const { return p; }
+};
+
+std::wstring widen(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(n > 0 ? static_cast<std::size_t>(n) : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+std::string hresult(const char* what, HRESULT hr) {
+    char text[64];
+    wsprintfA(text, "%s failed (0x%08lX)", what, static_cast<unsigned long>(hr));
+    return text;
+}
+
+}  // namespace
+
+void initImageSizeReader() {}
+
+bool readImageSize(const std::string& path, ImageSize& size, std::string& error) {
+    thread_local ComThread com;
+    ComPtr<IWICImagingFactory> factory;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                  reinterpret_cast<void**>(factory.out()));
+    if (FAILED(hr)) {
+        error = hresult("creating the imaging factory", hr);
+        return false;
+    }
+    // Metadata on demand: the decoder reads the header, not the pixels.
+    ComPtr<IWICBitmapDecoder> decoder;
+    hr = factory->CreateDecoderFromFilename(widen(path).c_str(), nullptr, GENERIC_READ,
+                                            WICDecodeMetadataCacheOnDemand, decoder.out());
+    if (FAILED(hr)) {
+        error = hresult("opening as an image", hr);
+        return false;
+    }
+    ComPtr<IWICBitmapFrameDecode> frame;
+    hr = decoder->GetFrame(0, frame.out());
+    if (SUCCEEDED(hr)) hr = frame->GetSize(&size.width, &size.height);
+    if (FAILED(hr)) {
+        error = hresult("reading the image size", hr);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,92 @@
+// pixtagger-host: a host of our own that loads the plug-in at run time and
+// classifies image files by their size, as a host application would.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "classify_run.h"
+#include "file_list.h"
+#include "image_size.h"
+#include "options.h"
+#include "plugin_api.h"
+#include "program_location.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kAllRead = 0;
+constexpr int kSomeUnreadable = 1;
+constexpr int kBadUsage = 2;
+
+#if defined(_WIN32)
+constexpr const char* kPluginFile = "pixtagger.dll";
+#else
+constexpr const char* kPluginFile = "pixtagger.so";
+#endif
+
+int fail(const std::string& reason) {
+    std::fprintf(stderr, "pixtagger-host: %s\n", reason.c_str());
+    return kBadUsage;
+}
+
+// The shipped rules: examples/rules.ini beside the program, or in the
+// source tree two folders up from a build folder.
+std::string shippedRules() {
+    const fs::path here = programDirectory();
+    for (const fs::path& candidate : {here / "examples" / "rules.ini", here / ".." / "examples" / "rules.ini",
+                                      here / ".." / ".." / "examples" / "rules.ini"}) {
+        std::error_code error;
+        if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+    }
+    return std::string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#if defined(_WIN32)
+    SetConsoleOutputCP(CP_UTF8);  // the host prints UTF-8
+#endif
+    std::string error;
+    const std::optional<Options> options = parseOptions(argc, argv, error);
+    if (!options) {
+        std::fprintf(stderr, "pixtagger-host: %s\n%s\n", error.c_str(), kUsage);
+        return kBadUsage;
+    }
+
+    std::string config = options->config;
+    if (config.empty()) {
+        config = shippedRules();
+        if (config.empty()) return fail("no --config given and no examples/rules.ini beside the program");
+    }
+    std::error_code fsError;
+    // A rule file that is not there loads as no rules at all; for a command
+    // line that is a mistyped name.
+    if (!fs::is_regular_file(config, fsError)) return fail(config + ": no such rule file");
+
+    const std::string pluginPath = options->plugin.empty() ? (programDirectory() / kPluginFile).string() : options->plugin;
+    const PluginLibrary library(pluginPath);
+    if (!library.loaded()) return fail(pluginPath + ": cannot load the plug-in: " + library.error());
+    PluginApi api;
+    std::string missing;
+    if (!resolvePluginApi(library, api, missing)) return fail(pluginPath + ": the plug-in has no export " + missing);
+
+    ConditionList* list = api.loadConfig(config.c_str());
+    if (list == nullptr) return fail(config + ": acLoadConfig returned null (an invalid integer or count in the rule file)");
+
+    const FileList files = collectImageFiles(options->paths);
+    for (const std::string& path : files.missing) std::fprintf(stderr, "pixtagger-host: %s: no such file or folder\n", path.c_str());
+
+    initImageSizeReader();
+    static char buffer[1 << 16];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    const RunReport report = classifyFiles(api, list, files.files, options->json, stdout, stderr);
+    api.releaseConfig(list);
+    return report.unreadable + files.missing.size() == 0 ? kAllRead : kSomeUnreadable;
+}
