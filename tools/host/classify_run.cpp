@@ -98,8 +98,14 @@ std::string jsonLine(const std::string& path, const Result& r) {
 // A single updating line: done / total and images per second.
 class Progress {
 public:
-    Progress(std::FILE* err, std::size_t total)
-        : err_(err), total_(total), on_(total > 300 && isatty(fileno(err)) != 0) {}
+    Progress(std::FILE* out, std::FILE* err, std::size_t total)
+        : err_(err),
+          total_(total),
+          on_(total > 300 && isatty(fileno(err)) != 0),
+          sharesTerminal_(on_ && isatty(fileno(out)) != 0) {}
+
+    // Whether lines written to `out` appear on the progress line's terminal.
+    bool sharesTerminal() const { return sharesTerminal_; }
 
     void update(std::size_t done) {
         if (!on_) return;
@@ -124,6 +130,7 @@ private:
     std::FILE* err_;
     std::size_t total_;
     bool on_;
+    bool sharesTerminal_;
     bool visible_ = false;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point shown_{};
@@ -156,7 +163,7 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, const s
 
     RunReport report;
     std::map<std::string, std::size_t> counts;
-    Progress progress(err, files.size());
+    Progress progress(out, err, files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         Result r;
         {
@@ -164,14 +171,20 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, const s
             ready.wait(lock, [&] { return results[i].done; });
             r = std::move(results[i]);
         }
-        progress.clear();
         if (!r.readable) {
+            progress.clear();
             ++report.unreadable;
             std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(files[i]).c_str(), r.error.c_str());
         } else {
             ++report.images;
             const std::string line = json ? jsonLine(files[i], r) : textLine(files[i], r);
-            std::fwrite(line.data(), 1, line.size(), out);
+            if (progress.sharesTerminal()) {
+                progress.clear();
+                std::fwrite(line.data(), 1, line.size(), out);
+                std::fflush(out);  // before the progress line is drawn again
+            } else {
+                std::fwrite(line.data(), 1, line.size(), out);
+            }
             for (const Attribute& a : r.attributes) ++counts[a.hasCategory ? a.name + " [" + a.category + "]" : a.name];
         }
         progress.update(i + 1);
