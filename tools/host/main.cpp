@@ -30,6 +30,24 @@ constexpr const char* kPluginFile = "pixtagger.dll";
 constexpr const char* kPluginFile = "pixtagger.so";
 #endif
 
+#if defined(_WIN32)
+// The host prints UTF-8; the console gets its own code page back at exit.
+class Utf8Console {
+public:
+    Utf8Console() : previous_(GetConsoleOutputCP()) {
+        if (previous_ != 0) SetConsoleOutputCP(CP_UTF8);
+    }
+    ~Utf8Console() {
+        if (previous_ != 0) SetConsoleOutputCP(previous_);
+    }
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    UINT previous_;
+};
+#endif
+
 int fail(const std::string& reason) {
     std::fprintf(stderr, "pixtagger-host: %s\n", reason.c_str());
     return kBadUsage;
@@ -51,7 +69,7 @@ std::string shippedRules() {
 
 int main(int argc, char** argv) {
 #if defined(_WIN32)
-    SetConsoleOutputCP(CP_UTF8);  // the host prints UTF-8
+    const Utf8Console console;
 #endif
     std::string error;
     const std::optional<Options> options = parseOptions(argc, argv, error);
