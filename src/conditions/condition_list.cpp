@@ -16,12 +16,7 @@ void ConditionList::reserve(std::size_t n) {
     items_.reserve(n);
 }
 
-void ConditionList::append(const Condition& rule) {
-    checkCapacity(items_.size() + 1);
-    items_.push_back(rule);
-}
-
-void ConditionList::append(Condition&& rule) {
+void ConditionList::append(Condition rule) {
     checkCapacity(items_.size() + 1);
     items_.push_back(std::move(rule));
 }

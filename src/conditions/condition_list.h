@@ -34,8 +34,7 @@ struct ConditionList {
     // std::length_error("vector<T> too long"); a bad position throws
     // std::out_of_range.
     void reserve(std::size_t n);
-    void append(const Condition& rule);
-    void append(Condition&& rule);
+    void append(Condition rule);
     void replace(std::size_t position, const Condition& rule);
     void erase(std::size_t position);
 
