@@ -90,24 +90,28 @@ void ProfileDocument::reindex() {
     close(lines_.size());
 }
 
-std::optional<ProfileDocument::Section> ProfileDocument::sectionNamed(const std::string& folded) const {
-    const auto it = sections_.find(folded);
+std::optional<ProfileDocument::Section> ProfileDocument::sectionNamed(std::string_view name) const {
+    const auto it = sections_.find(foldName(trimSpace(name)));
     if (it == sections_.end()) return std::nullopt;
     return it->second;
 }
 
-std::optional<std::size_t> ProfileDocument::keyIn(const Section& s, const std::string& folded) const {
+std::optional<std::size_t> ProfileDocument::keyIn(const Section& s, std::string_view name) const {
+    const std::string folded = foldName(trimSpace(name));
     for (std::size_t i = s.first; i < s.last; ++i) {
-        const Line& line = lines_[i];
-        if ((line.kind == Kind::Key || line.kind == Kind::KeyWithoutValue) && line.name == folded) return i;
+        if (isKey(lines_[i]) && lines_[i].name == folded) return i;
     }
     return std::nullopt;
 }
 
+ProfileDocument::Line ProfileDocument::keyLine(std::string_view key, std::string_view value) {
+    return parse(std::string(key) + "=" + std::string(value), kLineEnd);
+}
+
 std::optional<std::string_view> ProfileDocument::find(std::string_view section, std::string_view key) const {
-    const auto s = sectionNamed(foldName(trimSpace(section)));
+    const auto s = sectionNamed(section);
     if (!s) return std::nullopt;
-    const auto k = keyIn(*s, foldName(trimSpace(key)));
+    const auto k = keyIn(*s, key);
     if (!k || lines_[*k].kind != Kind::Key) return std::nullopt;
     std::string_view value = trimSpace(std::string_view(lines_[*k].raw).substr(lines_[*k].valueAt));
     value = value.substr(0, value.find('\0'));  // Win32 reads a value as a C string
@@ -116,35 +120,33 @@ std::optional<std::string_view> ProfileDocument::find(std::string_view section, 
 }
 
 bool ProfileDocument::set(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string_view sectionName = trimSpace(section);
     const std::string_view keyName = trimSpace(key);
-    const std::string foldedKey = foldName(keyName);
-    const auto s = sectionNamed(foldName(sectionName));
+    // A value holding a line end splits into several lines, as it will when
+    // the file is read again.
+    const bool splitsLines = value.find_first_of("\r\n") != std::string_view::npos;
+    const auto s = sectionNamed(section);
     if (!s) {
         if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = kLineEnd;
-        lines_.push_back(parse("[" + std::string(sectionName) + "]", kLineEnd));
-        lines_.push_back(parse(std::string(keyName) + "=" + std::string(value), kLineEnd));
-    } else if (const auto k = keyIn(*s, foldedKey)) {
+        lines_.push_back(parse("[" + std::string(trimSpace(section)) + "]", kLineEnd));
+        lines_.push_back(keyLine(keyName, value));
+    } else if (const auto k = keyIn(*s, keyName)) {
         Line& line = lines_[*k];
         std::string raw = line.kind == Kind::Key ? line.raw.substr(0, line.valueAt)
                                                  : std::string(trimSpace(line.raw)) + "=";
         raw += value;
         if (raw == line.raw) return false;
         line = parse(std::move(raw), std::move(line.end));
-        if (value.find_first_of("\r\n") == std::string_view::npos) return true;  // same lines, same index
+        if (!splitsLines) return true;  // same lines, same index
     } else {
         // After the last key of the section, or straight after its header.
         std::size_t at = s->first + (s->headed ? 1 : 0);
         for (std::size_t i = s->first; i < s->last; ++i) {
-            if (lines_[i].kind == Kind::Key || lines_[i].kind == Kind::KeyWithoutValue) at = i + 1;
+            if (isKey(lines_[i])) at = i + 1;
         }
         if (at > 0 && lines_[at - 1].end.empty()) lines_[at - 1].end = kLineEnd;
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
-                      parse(std::string(keyName) + "=" + std::string(value), kLineEnd));
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), keyLine(keyName, value));
     }
-    // A value holding a line end splits into several lines, as it will when
-    // the file is read again.
-    if (value.find_first_of("\r\n") != std::string_view::npos) {
+    if (splitsLines) {
         *this = ProfileDocument(bytes());
     } else {
         reindex();
@@ -153,9 +155,9 @@ bool ProfileDocument::set(std::string_view section, std::string_view key, std::s
 }
 
 bool ProfileDocument::removeKey(std::string_view section, std::string_view key) {
-    const auto s = sectionNamed(foldName(trimSpace(section)));
+    const auto s = sectionNamed(section);
     if (!s) return false;
-    const auto k = keyIn(*s, foldName(trimSpace(key)));
+    const auto k = keyIn(*s, key);
     if (!k) return false;
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*k));
     reindex();
@@ -163,7 +165,7 @@ bool ProfileDocument::removeKey(std::string_view section, std::string_view key) 
 }
 
 bool ProfileDocument::removeSection(std::string_view section) {
-    const auto s = sectionNamed(foldName(trimSpace(section)));
+    const auto s = sectionNamed(section);
     if (!s || s->first == s->last) return false;
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(s->first), lines_.begin() + static_cast<std::ptrdiff_t>(s->last));
     reindex();

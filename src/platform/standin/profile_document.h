@@ -45,9 +45,12 @@ private:
     };
 
     void reindex();
-    std::optional<Section> sectionNamed(const std::string& folded) const;
-    std::optional<std::size_t> keyIn(const Section& s, const std::string& folded) const;
+    // Names as the caller gives them: trimmed and folded here.
+    std::optional<Section> sectionNamed(std::string_view name) const;
+    std::optional<std::size_t> keyIn(const Section& s, std::string_view name) const;
     static Line parse(std::string raw, std::string end);
+    static Line keyLine(std::string_view key, std::string_view value);
+    static bool isKey(const Line& line) { return line.kind == Kind::Key || line.kind == Kind::KeyWithoutValue; }
 
     std::vector<Line> lines_;
     // First section of each folded name. "" names the lines before any header.
