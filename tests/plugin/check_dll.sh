@@ -2,8 +2,8 @@
 # Checks a built pixtagger.dll from the outside, since the 32-bit product cannot
 # run here: exactly the expected exports at their ordinals, each returning with
 # `ret N` (4 bytes per parameter, i686 only), no imports beyond Windows system
-# DLLs, and the manifest as resource type 24, id 2, language 1033 with no
-# version resource.
+# DLLs, the dialog templates in Japanese (type 5, language 1041) and the
+# manifest as resource type 24, id 2, language 1033, with no version resource.
 # Usage: check_dll.sh OBJDUMP DLL
 set -euo pipefail
 
@@ -25,6 +25,8 @@ expected="2 acGetAC 8
 12 acSaveConfig 8"
 
 allowed_imports="kernel32.dll user32.dll msvcrt.dll"
+# The dialogs need USER32; the common controls are the host's to load.
+required_imports="kernel32.dll user32.dll"
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -76,16 +78,25 @@ while read -r imported; do
   lower=$(tr 'A-Z' 'a-z' <<<"$imported")
   [[ " $allowed_imports " == *" $lower "* ]] || fail "imports $imported"
 done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
+imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z')
+for dll_name in $required_imports; do
+  grep -qx "$dll_name" <<<"$imports" || fail "does not import $dll_name"
+done
 
-# Resources: exactly one, the manifest (type 24), id 2, language 1033 (0x409).
+# Resources, as "type id language": the editor's template (105) and the
+# manifest, nothing else.
+expected_resources="5 105 1041
+24 2 1033"
+# Entries nest by indentation: type, then id, then language.
 resources=$(awk '
-  /Resource Directory section/ { on = 1 }
-  on && /Type Table/ { level = 1 } on && /Name Table/ { level = 2 } on && /Language Table/ { level = 3 }
-  on && /Entry: ID:/ {
-    id = $0; sub(/.*ID: 0x/, "", id); sub(/,.*/, "", id)
-    if (level == 1) type = id; else if (level == 2) name = id; else print type, name, id
+  /Resource Directory section/ { on = 1; next }
+  on && match($0, /^[0-9a-f]+ +Entry: ID: 0x[0-9a-f]+/) {
+    entry = substr($0, 1, RLENGTH); id = entry; sub(/.*0x/, "", id)
+    indent = index(entry, "Entry") - index(entry, " ")
+    if (indent <= 3) type = id; else if (indent <= 5) name = id; else print type, name, id
   }' <<<"$headers" | while read -r t n l; do echo "$((16#$t)) $((16#$n)) $((16#$l))"; done)
-[ "$resources" = "24 2 1033" ] || fail "resources are '${resources//$'\n'/; }', expected the manifest alone as '24 2 1033'"
+[ "$resources" = "$expected_resources" ] ||
+  fail "resources are '${resources//$'\n'/; }', expected '${expected_resources//$'\n'/; }'"
 
 # The text column of the dump follows the address and four groups of hex.
 manifest=$("$objdump" -s -j .rsrc "$dll" | awk 'NR > 4 && match($0, /^ [0-9a-f]+ /) { print substr($0, RLENGTH + 38) }' | tr -d '\n')
@@ -97,4 +108,4 @@ if [ "$failures" -ne 0 ]; then
   echo "check_dll: $dll: $failures failure(s)"
   exit 1
 fi
-echo "check_dll: $dll: $(wc -l <<<"$expected") exports, imports and manifest as expected"
+echo "check_dll: $dll: $(wc -l <<<"$expected") exports, imports and resources as expected"

@@ -36,4 +36,24 @@ TEST(Cp932Texts, OperatorSymbolsAreFullWidthCp932InOperatorOrder) {
     }
 }
 
+TEST(Cp932Texts, DialogTextsAreTheCp932EncodingOfTheirJapanese) {
+    namespace texts = pixtagger::texts;
+    const struct {
+        const char* actual;
+        const char* expected;
+    } cases[] = {
+        {texts::kEnterAttributeName, cp932_expected::kEnterAttributeName},
+        {texts::kNoBackslashInAttributeName, cp932_expected::kNoBackslashInAttributeName},
+        {texts::kErrorCaption, cp932_expected::kErrorCaption},
+        {texts::kConfirmDelete, cp932_expected::kConfirmDelete},
+        {texts::kConfirmCaption, cp932_expected::kConfirmCaption},
+        {texts::kColumnAttribute, cp932_expected::kColumnAttribute},
+        {texts::kColumnCategory, cp932_expected::kColumnCategory},
+        {texts::kColumnCondition, cp932_expected::kColumnCondition},
+        {texts::kConditionFormatA, cp932_expected::kConditionFormatA},
+        {texts::kConditionFormatB, cp932_expected::kConditionFormatB},
+    };
+    for (const auto& c : cases) EXPECT_EQ(hex(c.actual), hex(c.expected)) << c.expected;
+}
+
 }  // namespace

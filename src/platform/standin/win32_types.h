@@ -5,6 +5,7 @@
 #include <cstdint>
 
 using BOOL = int;
+using BYTE = unsigned char;
 using DWORD = std::uint32_t;
 using UINT = unsigned int;
 using LPVOID = void*;

@@ -1,0 +1,158 @@
+#include "dialog_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace driver {
+namespace {
+
+constexpr DWORD kPatienceMs = 5000;
+Script* g_script = nullptr;
+
+BOOL CALLBACK collectDialog(HWND window, LPARAM found) {
+    char cls[16] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && IsWindowVisible(window) && IsWindowEnabled(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) { PostMessageW(window, message, wParam, lParam); }
+
+BOOL CALLBACK endDialog(HWND window, LPARAM) {
+    char cls[16] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::string(cls) == "#32770") EndDialog(window, -2);
+    return TRUE;
+}
+
+}  // namespace
+
+Script::Script(std::vector<Step> steps) : steps_(std::move(steps)), since_(GetTickCount()) {
+    g_script = this;
+    timer_ = SetTimer(nullptr, 0, 10, &Script::onTimer);
+}
+
+Script::~Script() {
+    KillTimer(nullptr, timer_);
+    EXPECT_EQ(next_, steps_.size()) << "the dialog ended before step " << next_ + 1;
+    g_script = nullptr;
+}
+
+void CALLBACK Script::onTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_script != nullptr) g_script->tick();
+}
+
+void Script::tick() {
+    bool done = next_ == steps_.size();
+    if (!done && activeDialog() != nullptr && steps_[next_]()) {
+        ++next_;
+        since_ = GetTickCount();
+        return;
+    }
+    if (GetTickCount() - since_ > kPatienceMs) {
+        ADD_FAILURE() << (done ? "the dialog is still open after the last step" : "step never ready: ")
+                      << (done ? 0 : next_ + 1);
+        next_ = steps_.size();
+        since_ = GetTickCount();
+        EnumThreadWindows(GetCurrentThreadId(), endDialog, 0);
+    }
+}
+
+HWND activeDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), collectDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND control(int id) { return GetDlgItem(activeDialog(), id); }
+
+std::string text(HWND window) {
+    std::wstring wide(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    wide.resize(static_cast<std::size_t>(GetWindowTextW(window, wide.data(), static_cast<int>(wide.size()))));
+    std::string utf8(wide.size() * 3, '\0');
+    utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                                             utf8.data(), static_cast<int>(utf8.size()), nullptr,
+                                                             nullptr)));
+    return utf8;
+}
+
+Step click(int id) {
+    return [id] {
+        HWND target = control(id);
+        EXPECT_NE(target, nullptr) << "no control " << id;
+        RECT r{};
+        GetClientRect(target, &r);
+        LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        post(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        post(target, WM_LBUTTONUP, 0, at);
+        return true;
+    };
+}
+
+Step key(UINT vk) {
+    return [vk] {
+        HWND focus = GetFocus();
+        post(focus, WM_KEYDOWN, vk, 1);
+        post(focus, WM_KEYUP, vk, 0xC0000001);
+        return true;
+    };
+}
+
+Step type(const std::wstring& text) {
+    return [text] {
+        for (wchar_t c : text) post(GetFocus(), WM_CHAR, c, 1);
+        return true;
+    };
+}
+
+Step clear(int id) {
+    return [id] {
+        HWND edit = control(id);
+        SetFocus(edit);  // what a click into the field does
+        post(edit, WM_KEYDOWN, VK_END, 1);
+        for (int i = GetWindowTextLengthW(edit); i > 0; --i) post(edit, WM_CHAR, VK_BACK, 1);
+        return true;
+    };
+}
+
+Step closeBox() {
+    return [] {
+        post(activeDialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    };
+}
+
+Step look(std::function<void(HWND dialog)> f) {
+    return [f] {
+        f(activeDialog());
+        return true;
+    };
+}
+
+Step messageBox(const std::string& expectedText, const std::string& expectedCaption) {
+    return [expectedText, expectedCaption] {
+        HWND box = activeDialog();
+        if (GetDlgItem(box, 0xFFFF) == nullptr) return false;  // not the box yet
+        EXPECT_EQ(text(GetDlgItem(box, 0xFFFF)), expectedText);
+        EXPECT_EQ(text(box), expectedCaption);
+        std::vector<std::string> buttons;
+        bool icon = false;
+        for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(child)) continue;
+            char cls[16] = {};
+            GetClassNameA(child, cls, sizeof cls);
+            if (std::string(cls) == "Button") buttons.push_back(std::to_string(GetDlgCtrlID(child)) + " " + text(child));
+            if (std::string(cls) == "Static" && SendMessageW(child, STM_GETICON, 0, 0) != 0) icon = true;
+        }
+        EXPECT_EQ(buttons, std::vector<std::string>{"1 OK"});
+        EXPECT_FALSE(icon);
+        post(GetFocus(), WM_KEYDOWN, VK_RETURN, 1);
+        return true;
+    };
+}
+
+}  // namespace driver
