@@ -21,10 +21,9 @@ void ConditionList::append(Condition rule) {
     items_.push_back(std::move(rule));
 }
 
-void ConditionList::replace(std::size_t position, const Condition& rule) {
-    Condition& slot = items_.at(position);
-    Condition copy = rule;  // copy first: a failed copy leaves the old record whole
-    slot = std::move(copy);
+void ConditionList::replace(std::size_t position, Condition rule) {
+    // Taken by value: a failed copy happens before the old record is touched.
+    items_.at(position) = std::move(rule);
 }
 
 void ConditionList::erase(std::size_t position) {

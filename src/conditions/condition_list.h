@@ -30,13 +30,15 @@ struct ConditionList {
     const_iterator begin() const noexcept { return items_.begin(); }
     const_iterator end() const noexcept { return items_.end(); }
 
-    // The four edits the system makes. Growing past kMaxSize throws
+    // The edits the system makes. Growing past kMaxSize throws
     // std::length_error("vector<T> too long"); a bad position throws
     // std::out_of_range.
     void reserve(std::size_t n);
     void append(Condition rule);
-    void replace(std::size_t position, const Condition& rule);
+    void replace(std::size_t position, Condition rule);
     void erase(std::size_t position);
+    // The list dialog's Close: a rule's enable flag alone.
+    void setEnabled(std::size_t position, bool enabled) { items_.at(position)._bEnable = enabled; }
 
     friend bool operator==(const ConditionList& l, const ConditionList& r) { return l.items_ == r.items_; }
 

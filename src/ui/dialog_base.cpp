@@ -13,11 +13,11 @@ thread_local DialogBase* t_creating = nullptr;
 
 }  // namespace
 
-INT_PTR DialogBase::runModal() noexcept {
+INT_PTR DialogBase::runModal(HWND owner) noexcept {
     DialogBase* outer = t_creating;
     t_creating = this;
     INT_PTR result = DialogBoxParamA(reinterpret_cast<HINSTANCE>(&__ImageBase), MAKEINTRESOURCEA(templateId_),
-                                     GetActiveWindow(), &DialogBase::dialogProc, 0);
+                                     owner, &DialogBase::dialogProc, 0);
     t_creating = outer;
     window_ = nullptr;
     return result;

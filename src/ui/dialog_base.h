@@ -12,9 +12,11 @@ public:
     DialogBase(const DialogBase&) = delete;
     DialogBase& operator=(const DialogBase&) = delete;
 
-    // Runs the dialog modally, owned by the thread's active window. Returns the
-    // value given to EndDialog, or -1 when the dialog could not be created.
-    INT_PTR runModal() noexcept;
+    // Runs the dialog modally, owned by the thread's active window or by
+    // owner. Returns the value given to EndDialog, or -1 when the dialog
+    // could not be created.
+    INT_PTR runModal() noexcept { return runModal(GetActiveWindow()); }
+    INT_PTR runModal(HWND owner) noexcept;
 
     HWND window() const noexcept { return window_; }
 

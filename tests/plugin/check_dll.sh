@@ -10,9 +10,9 @@ set -euo pipefail
 objdump=$1
 dll=$2
 
-# ordinal name argument-bytes: the host's fixed table. Ordinal 1 joins with
-# the dialogs.
-expected="2 acGetAC 8
+# ordinal name argument-bytes: the host's fixed table.
+expected="1 acConfigDlg 8
+2 acGetAC 8
 3 acGetAttName 8
 4 acGetAttNum 4
 5 acGetCatPath 8
@@ -83,9 +83,10 @@ for dll_name in $required_imports; do
   grep -qx "$dll_name" <<<"$imports" || fail "does not import $dll_name"
 done
 
-# Resources, as "type id language": the editor's template (105) and the
-# manifest, nothing else.
-expected_resources="5 105 1041
+# Resources, as "type id language": the list's and the editor's templates
+# (101, 105) and the manifest, nothing else.
+expected_resources="5 101 1041
+5 105 1041
 24 2 1033"
 # Entries nest by indentation: type, then id, then language.
 resources=$(awk '

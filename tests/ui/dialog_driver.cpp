@@ -133,24 +133,30 @@ Step look(std::function<void(HWND dialog)> f) {
     };
 }
 
-Step messageBox(const std::string& expectedText, const std::string& expectedCaption) {
-    return [expectedText, expectedCaption] {
+Step waitFor(const std::string& caption) {
+    return [caption] { return text(activeDialog()) == caption; };
+}
+
+Step messageBox(const std::string& expectedText, const std::string& expectedCaption, std::vector<int> buttons,
+                int press) {
+    return [expectedText, expectedCaption, buttons, press] {
         HWND box = activeDialog();
         if (GetDlgItem(box, 0xFFFF) == nullptr) return false;  // not the box yet
         EXPECT_EQ(text(GetDlgItem(box, 0xFFFF)), expectedText);
         EXPECT_EQ(text(box), expectedCaption);
-        std::vector<std::string> buttons;
+        std::vector<int> shown;
         bool icon = false;
         for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
             if (!IsWindowVisible(child)) continue;
             char cls[16] = {};
             GetClassNameA(child, cls, sizeof cls);
-            if (std::string(cls) == "Button") buttons.push_back(std::to_string(GetDlgCtrlID(child)) + " " + text(child));
+            if (std::string(cls) == "Button") shown.push_back(GetDlgCtrlID(child));
             if (std::string(cls) == "Static" && SendMessageW(child, STM_GETICON, 0, 0) != 0) icon = true;
         }
-        EXPECT_EQ(buttons, std::vector<std::string>{"1 OK"});
+        EXPECT_EQ(shown, buttons);
         EXPECT_FALSE(icon);
-        post(GetFocus(), WM_KEYDOWN, VK_RETURN, 1);
+        EXPECT_EQ(GetWindowLongW(GetDlgItem(box, buttons.front()), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+        click(press)();
         return true;
     };
 }

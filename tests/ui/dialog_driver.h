@@ -50,8 +50,11 @@ Step clear(int id);                  // click into an edit, End, then backspace 
 Step closeBox();                     // the caption's close box
 // Runs f on the active dialog; f checks with EXPECT_… what the user sees.
 Step look(std::function<void(HWND dialog)> f);
-// Expects a message box with this text and caption and one OK button, no
-// icon, then presses Enter in it.
-Step messageBox(const std::string& text, const std::string& caption);
+// Waits until the active dialog has this caption.
+Step waitFor(const std::string& caption);
+// Expects a message box with this text and caption, no icon, and exactly
+// these buttons (ids, the first one the default), then clicks `press`.
+Step messageBox(const std::string& text, const std::string& caption, std::vector<int> buttons = {IDOK},
+                int press = IDOK);
 
 }  // namespace driver

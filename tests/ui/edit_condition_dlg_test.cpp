@@ -9,6 +9,7 @@
 
 #include "alloc_counter.h"
 #include "dialog_driver.h"
+#include "dialog_template.h"
 #include "ui/control_ids.h"
 #include "ui/edit_condition_dlg.h"
 
@@ -201,15 +202,7 @@ public:
 
 TEST(DialogBase, ADialogThatCannotBeCreatedAnswersMinusOne) { EXPECT_EQ(MissingDialog().runModal(), -1); }
 
-// Template 105 as the resource holds it, and the live dialog made from it.
-struct TemplateItem {
-    int id;
-    std::string cls;
-    std::string text;
-    DWORD style;
-    short x, y, cx, cy;
-};
-
+// Template 105 as the Japanese resource holds it, and the live dialog made from it.
 const TemplateItem kEditorItems[] = {
     {-1, "Static", "属性名称", 0x50020200, 9, 7, 33, 12},
     {1028, "Edit", "", 0x50810080, 51, 7, 73, 12},
@@ -232,106 +225,6 @@ const TemplateItem kEditorItems[] = {
     {1, "Button", "OK", 0x50010001, 134, 100, 50, 14},
     {2, "Button", "キャンセル", 0x50010000, 190, 100, 50, 14},
 };
-
-// A DLGTEMPLATEEX read field by field.
-class TemplateReader {
-public:
-    explicit TemplateReader(const BYTE* at) : at_(at) {}
-    template <class T>
-    T next() {
-        T value;
-        std::memcpy(&value, at_, sizeof value);
-        at_ += sizeof value;
-        return value;
-    }
-    std::string nameOrOrdinal() {
-        static const char* const kOrdinals[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox"};
-        WORD first = next<WORD>();
-        if (first == 0xFFFF) return kOrdinals[next<WORD>() - 0x80];
-        std::wstring wide;
-        for (WORD c = first; c != 0; c = next<WORD>()) wide += static_cast<wchar_t>(c);
-        std::string utf8(wide.size() * 3 + 1, '\0');
-        utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                                                 utf8.data(), static_cast<int>(utf8.size()), nullptr,
-                                                                 nullptr)));
-        return utf8;
-    }
-    void alignToDword(const BYTE* base) { at_ += (4 - (at_ - base) % 4) % 4; }
-
-private:
-    const BYTE* at_;
-};
-
-std::vector<TemplateItem> readTemplate(WORD id, std::string& caption, DWORD& style) {
-    HMODULE self = GetModuleHandleW(nullptr);
-    HRSRC found = FindResourceExW(self, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(id), MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
-    if (found == nullptr) return {};
-    const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(self, found)));
-    TemplateReader in(base);
-    EXPECT_EQ(in.next<WORD>(), 1);       // version
-    EXPECT_EQ(in.next<WORD>(), 0xFFFF);  // extended template
-    in.next<DWORD>();
-    EXPECT_EQ(in.next<DWORD>(), 0u);  // no extended style
-    style = in.next<DWORD>();
-    WORD count = in.next<WORD>();
-    for (int i = 0; i < 4; ++i) in.next<short>();
-    EXPECT_EQ(in.nameOrOrdinal(), "");  // menu
-    EXPECT_EQ(in.nameOrOrdinal(), "");  // class
-    caption = in.nameOrOrdinal();
-    EXPECT_EQ(in.next<WORD>(), 8);    // point size
-    EXPECT_EQ(in.next<WORD>(), 400);  // weight
-    EXPECT_EQ(in.next<BYTE>(), 0);    // not italic
-    EXPECT_EQ(in.next<BYTE>(), 1);    // character set
-    EXPECT_EQ(in.nameOrOrdinal(), "MS Shell Dlg");
-    std::vector<TemplateItem> items;
-    for (WORD i = 0; i < count; ++i) {
-        in.alignToDword(base);
-        TemplateItem item{};
-        in.next<DWORD>();
-        EXPECT_EQ(in.next<DWORD>(), 0u) << "extended style of item " << i;
-        item.style = in.next<DWORD>();
-        item.x = in.next<short>();
-        item.y = in.next<short>();
-        item.cx = in.next<short>();
-        item.cy = in.next<short>();
-        item.id = static_cast<int>(in.next<DWORD>());
-        item.cls = in.nameOrOrdinal();
-        item.text = in.nameOrOrdinal();
-        in.next<WORD>();  // no creation data
-        items.push_back(item);
-    }
-    return items;
-}
-
-void expectTemplate(const std::vector<TemplateItem>& actual, const TemplateItem* expected, std::size_t count) {
-    ASSERT_EQ(actual.size(), count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const TemplateItem& a = actual[i];
-        const TemplateItem& e = expected[i];
-        // windres stores a class name in capitals; the dialog manager ignores case.
-        EXPECT_TRUE(a.id == e.id && _stricmp(a.cls.c_str(), e.cls.c_str()) == 0 && a.text == e.text && a.style == e.style && a.x == e.x &&
-                    a.y == e.y && a.cx == e.cx && a.cy == e.cy)
-            << "item " << i + 1 << ": " << a.id << " " << a.cls << " \"" << a.text << "\" " << std::hex << a.style;
-    }
-}
-
-// The live children, in sibling order, as the dialog manager made them.
-Step liveChildren(const TemplateItem* expected, std::size_t count) {
-    return look([expected, count](HWND dialog) {
-        std::size_t i = 0;
-        for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT), ++i) {
-            ASSERT_LT(i, count);
-            char cls[32] = {};
-            GetClassNameA(child, cls, sizeof cls);
-            EXPECT_EQ(GetDlgCtrlID(child), expected[i].id) << "child " << i + 1;
-            EXPECT_STRCASEEQ(cls, expected[i].cls.c_str()) << "child " << i + 1;
-            if (expected[i].cls != "ComboBox" && expected[i].cls != "Edit") {  // those show the rule
-                EXPECT_EQ(text(child), expected[i].text) << "child " << i + 1;
-            }
-        }
-        EXPECT_EQ(i, count);
-    });
-}
 
 TEST(EditorTemplate, ResourceAndLiveDialogFollowTheTable) {
     std::string caption;
