@@ -81,6 +81,7 @@ INT_PTR CConfigDlg::onInitDialog() {
     }
     {
         RedrawPause pause(_listView.handle());
+        filling_ = true;
         const ConditionList& rules = *_conditions;
         for (std::size_t i = 0; i < rules.size(); ++i) {
             int row = static_cast<int>(i);
@@ -90,6 +91,8 @@ INT_PTR CConfigDlg::onInitDialog() {
             if (!showRule(row, rules[i], formatCondition(rules[i]), true)) throw std::bad_alloc();
             _listView.setCheckState(row, rules[i]._bEnable);
         }
+        filling_ = false;
+        onSelectionChanged();  // no row is selected yet: Edit and Delete stay disabled
     }
     centreWindow(window(), GetParent(window()));
     return TRUE;
@@ -100,6 +103,7 @@ bool CConfigDlg::validSelection() const noexcept {
 }
 
 INT_PTR CConfigDlg::onSelectionChanged() {
+    if (filling_) return 0;
     _selIndex = static_cast<std::int32_t>(_listView.send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     EnableWindow(item(IDC_EDIT), _selIndex >= 0);
     EnableWindow(item(IDC_DELETE), _selIndex >= 0);
