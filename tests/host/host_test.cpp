@@ -158,6 +158,11 @@ TEST_F(Host, BadUsageAndBadRuleFilesExitWithTwoAndOneLine) {
         {{"classify", "--frobnicate", native(images)}, "unknown option: --frobnicate"},
         {{"tag", native(images)}, "unknown command: tag"},
         {{"classify", "--plugin", dir.file("nowhere.so"), native(images)}, "cannot load the plug-in"},
+        {{"classify", "--config", dir.path().string(), native(images)}, "a folder, not a rule file"},
+        {{"edit", native(images)}, "edit takes no image files or folders"},
+#if !defined(_WIN32)
+        {{"edit", "--config", rules}, "editing the rules needs Windows"},
+#endif
     };
     for (const auto& c : cases) {
         const HostRun run = runHost(c.args, dir);

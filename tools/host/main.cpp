@@ -1,5 +1,6 @@
 // pixtagger-host: a host of our own that loads the plug-in at run time and
-// classifies image files by their size, as a host application would.
+// classifies image files by their size, or edits the rules in the plug-in's
+// dialog, as a host application would.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -14,6 +15,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "edit_rules.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -65,6 +68,19 @@ std::string shippedRules() {
     return std::string();
 }
 
+// What a path that exists but is no rule file is, for the reason given.
+std::string whatItIs(const fs::path& path) {
+    std::error_code error;
+    switch (fs::status(path, error).type()) {
+    case fs::file_type::directory: return "a folder";
+    case fs::file_type::fifo: return "a named pipe";
+    case fs::file_type::socket: return "a socket";
+    case fs::file_type::block:
+    case fs::file_type::character: return "a device";
+    default: return "not a regular file";
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,10 +99,24 @@ int main(int argc, char** argv) {
         config = shippedRules();
         if (config.empty()) return fail("no --config given and no examples/rules.ini beside the program");
     }
+    const bool edit = options->command == Options::Command::Edit;
+#if !defined(_WIN32)
+    if (edit) return fail("editing the rules needs Windows: the plug-in's rule dialogs are Win32 dialogs");
+#endif
+    // The plug-in gets a full path: Win32's profile functions look a name
+    // without a folder up in the Windows directory, not the current folder.
     std::error_code fsError;
-    // A rule file that is not there loads as no rules at all; for a command
-    // line that is a mistyped name.
-    if (!fs::is_regular_file(config, fsError)) return fail(config + ": no such rule file");
+    const fs::path configPath = fs::absolute(config, fsError).lexically_normal();
+    if (fsError) return fail(config + ": " + fsError.message());
+    const bool exists = fs::exists(configPath, fsError);
+    if (exists && !fs::is_regular_file(configPath, fsError))
+        return fail(config + ": " + whatItIs(configPath) + ", not a rule file");
+    // A rule file that is not there loads as no rules at all. For classify
+    // that is a mistyped name; edit creates the file when it saves.
+    if (!exists && !edit) return fail(config + ": no such rule file");
+    if (!exists && !fs::is_directory(configPath.parent_path(), fsError))
+        return fail(config + ": no such folder for the rule file");
+    config = configPath.string();
 
     const std::string pluginPath = options->plugin.empty() ? (programDirectory() / kPluginFile).string() : options->plugin;
     const PluginLibrary library(pluginPath);
@@ -94,6 +124,13 @@ int main(int argc, char** argv) {
     PluginApi api;
     std::string missing;
     if (!resolvePluginApi(library, api, missing)) return fail(pluginPath + ": the plug-in has no export " + missing);
+
+#if defined(_WIN32)
+    if (edit) {
+        std::string editError;
+        return editRules(library, api, config, editError) ? kAllRead : fail(editError);
+    }
+#endif
 
     ConditionList* list = api.loadConfig(config.c_str());
     if (list == nullptr) return fail(config + ": acLoadConfig returned null (an invalid integer or count in the rule file)");

@@ -2,14 +2,19 @@
 
 #include <cstring>
 
-const char* const kUsage = "usage: pixtagger-host classify [--config FILE] [--plugin PATH] [--json] PATH...";
+const char* const kUsage =
+    "usage: pixtagger-host classify [--config FILE] [--plugin PATH] [--json] PATH...\n"
+    "       pixtagger-host edit [--config FILE] [--plugin PATH]";
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
-    if (argc < 2 || std::strcmp(argv[1], "classify") != 0) {
+    const bool classify = argc >= 2 && std::strcmp(argv[1], "classify") == 0;
+    const bool edit = argc >= 2 && std::strcmp(argv[1], "edit") == 0;
+    if (!classify && !edit) {
         error = argc < 2 ? "no command given" : std::string("unknown command: ") + argv[1];
         return std::nullopt;
     }
     Options options;
+    options.command = edit ? Options::Command::Edit : Options::Command::Classify;
     bool onlyPaths = false;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -17,7 +22,7 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
             options.paths.push_back(arg);
         } else if (arg == "--") {
             onlyPaths = true;
-        } else if (arg == "--json") {
+        } else if (arg == "--json" && classify) {
             options.json = true;
         } else if (arg == "--config" || arg == "--plugin") {
             if (i + 1 >= argc) {
@@ -30,7 +35,11 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
             return std::nullopt;
         }
     }
-    if (options.paths.empty()) {
+    if (edit && !options.paths.empty()) {
+        error = "edit takes no image files or folders";
+        return std::nullopt;
+    }
+    if (classify && options.paths.empty()) {
         error = "no image files or folders given";
         return std::nullopt;
     }

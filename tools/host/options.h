@@ -6,6 +6,8 @@
 #include <vector>
 
 struct Options {
+    enum class Command { Classify, Edit };
+    Command command = Command::Classify;
     std::string config;  // empty: the shipped examples/rules.ini
     std::string plugin;  // empty: the library beside the program
     bool json = false;
@@ -15,5 +17,6 @@ struct Options {
 extern const char* const kUsage;
 
 // nullopt with a one-line reason in `error` for a command line that is not
-// `classify [--config FILE] [--plugin PATH] [--json] PATH...`.
+// `classify [--config FILE] [--plugin PATH] [--json] PATH...` or
+// `edit [--config FILE] [--plugin PATH]`.
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error);
