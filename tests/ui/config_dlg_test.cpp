@@ -415,8 +415,17 @@ TEST(ListOutOfMemory, NewEditAndDeleteChangeRowsAndRulesTogetherOrNotAtAll) {
                                               waitFor(kCaption), look([&rules](HWND) { expectMirrored(rules); })};
         }
     }
-    steps = steps + std::vector<Step>{onRow(0), click(IDC_DELETE), [] { return alloc_counter::failAfter(0), true; },
-                                      messageBox("選択した条件を削除しますか？", "確認", {IDYES, IDNO}, IDYES),
+    // Delete allocates nothing of its own: a failure armed as Yes is clicked
+    // finds nothing to fail until the check below disarms it.
+    steps = steps + std::vector<Step>{onRow(0), click(IDC_DELETE),
+                                      [] {
+                                          HWND box = activeDialog();
+                                          if (GetDlgItem(box, 0xFFFF) == nullptr) return false;
+                                          // The test's own steps allocate: arm only after them.
+                                          click(IDYES)();
+                                          alloc_counter::failAfter(0);
+                                          return true;
+                                      },
                                       look([&rules](HWND) {
                                           alloc_counter::disarm();
                                           expectMirrored(rules);

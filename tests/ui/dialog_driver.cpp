@@ -42,8 +42,16 @@ Script::~Script() {
     g_script = nullptr;
 }
 
+// A timer procedure is called from USER32: nothing may leave it (on i686 an
+// exception cannot unwind through USER32's frames).
 void CALLBACK Script::onTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_script != nullptr) g_script->tick();
+    if (g_script == nullptr) return;
+    try {
+        g_script->tick();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "step " << g_script->next_ + 1 << " threw " << e.what();
+        ++g_script->next_;
+    }
 }
 
 void Script::tick() {

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Runs the i686 suites of a build folder under wine32, one after another, and
+# prints a line per suite with its time; a failed suite's output follows.
+# Meant for the emulated guest (scripts/i686-guest.sh run), where DISPLAY,
+# WINEPREFIX and LC_ALL are set. Usage: run_guest_suites.sh BUILD-DIR
+set -uo pipefail
+cd "$1" || exit 2
+[ -s i686-suites.txt ] || { echo "run_guest_suites: $1 lists no suites" >&2; exit 2; }
+
+failed=0
+log=$(mktemp)
+while read -r suite; do
+  [ -n "$suite" ] || continue
+  start=${EPOCHREALTIME/[.,]/}
+  wine "$suite.exe" >"$log" 2>&1
+  status=$?
+  end=${EPOCHREALTIME/[.,]/}
+  tenths=$(((end - start) / 100000))
+  seconds="$((tenths / 10)).$((tenths % 10))"
+  if [ "$status" -eq 0 ] && grep -q '^\[  PASSED  \]' "$log"; then
+    printf 'i686 %-18s passed in %6s s (%s)\n' "$suite" "$seconds" "$(grep -o '^\[==========\] [0-9]* tests\? from' "$log" | tail -1 | awk '{print $2}') tests"
+  else
+    printf 'i686 %-18s FAILED (exit %d) in %6s s\n' "$suite" "$status" "$seconds"
+    grep -v '^X connection' "$log" | tail -n 80
+    failed=$((failed + 1))
+  fi
+done < i686-suites.txt
+rm -f "$log"
+[ "$failed" -eq 0 ]
