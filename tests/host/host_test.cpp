@@ -3,6 +3,10 @@
 // natively and under wine64 (where the Windows Imaging Component reads).
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -181,7 +185,25 @@ TEST_F(Host, ShippedRulesAreFoundFromAnyFolder) {
         << run.out;
 }
 
+TEST_F(Host, ARelativeRuleFileIsReadFromTheCurrentFolder) {
+    // Win32's profile functions would look a bare name up in the Windows
+    // directory: the host must hand the plug-in a full path.
+    const HostRun run = runHost({"classify", "--config", "rules.ini", "images"}, dir, dir.path().string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("(no matching rule)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\tsmall [Size]"), std::string::npos) << run.out;
+}
+
 #if !defined(_WIN32)
+TEST_F(Host, ANamedPipeIsUnreadableAtOnce) {
+    const std::string pipe = dir.file("waiting.fifo");  // no writer: a read would wait forever
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const HostRun run = runHost({"classify", "--config", rules, pipe, native(images / "a.png")}, dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(linesOf(run.out).size(), 1u) << run.out;
+    EXPECT_NE(run.err.find(pipe + ": a named pipe, not an image file"), std::string::npos) << run.err;
+}
+
 // Wine's imaging component decodes a PNG's pixels when it opens it and has
 // no WebP codec, so these two are checked against Exiv2 only.
 TEST_F(Host, PanoramaHeadersAndWebPReportTheirSizesAsTheyAre) {

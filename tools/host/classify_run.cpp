@@ -11,6 +11,7 @@
 #include <thread>
 #include <utility>
 
+#include "file_list.h"
 #include "image_size.h"
 #include "text_encoding.h"
 
@@ -48,6 +49,11 @@ std::string pathText(const std::string& path) {
 
 Result classifyOne(const PluginApi& api, const ConditionList* list, const std::string& path) {
     Result r;
+    const std::string kind = nonFileKind(path);
+    if (!kind.empty()) {
+        r.error = kind + ", not an image file";
+        return r;
+    }
     if (!readImageSize(path, r.size, r.error)) return r;
     if (r.size.width > INT32_MAX || r.size.height > INT32_MAX) {
         r.error = "a side beyond 2147483647 pixels does not fit the host's image record";

@@ -12,5 +12,10 @@ struct FileList {
 
 FileList collectImageFiles(const std::vector<std::string>& paths);
 
+// What a path that is not a regular file names ("a folder", "a named pipe",
+// …), or an empty text for a regular file. Reading a named pipe without a
+// writer would wait forever, so such paths are refused before any read.
+std::string nonFileKind(const std::string& path);
+
 // Whether a file name has one of the image extensions searched for in folders.
 bool hasImageExtension(const std::string& name);

@@ -56,11 +56,13 @@ int fail(const std::string& reason) {
     return kBadUsage;
 }
 
-// The shipped rules: examples/rules.ini beside the program, or in the
-// source tree two folders up from a build folder.
+// The shipped rules: examples/rules.ini beside the program (the Windows
+// package), share/pixtagger/rules.ini of an installed prefix, or the source
+// tree's two folders up from a build folder.
 std::string shippedRules() {
     const fs::path here = programDirectory();
-    for (const fs::path& candidate : {here / "examples" / "rules.ini", here / ".." / "examples" / "rules.ini",
+    for (const fs::path& candidate : {here / "examples" / "rules.ini", here / ".." / "share" / "pixtagger" / "rules.ini",
+                                      here / ".." / "examples" / "rules.ini",
                                       here / ".." / ".." / "examples" / "rules.ini"}) {
         std::error_code error;
         if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
@@ -68,17 +70,13 @@ std::string shippedRules() {
     return std::string();
 }
 
-// What a path that exists but is no rule file is, for the reason given.
-std::string whatItIs(const fs::path& path) {
+// The plug-in beside the program, or in lib/pixtagger of an installed prefix.
+std::string defaultPlugin() {
+    const fs::path here = programDirectory();
+    const fs::path installed = here / ".." / "lib" / "pixtagger" / kPluginFile;
     std::error_code error;
-    switch (fs::status(path, error).type()) {
-    case fs::file_type::directory: return "a folder";
-    case fs::file_type::fifo: return "a named pipe";
-    case fs::file_type::socket: return "a socket";
-    case fs::file_type::block:
-    case fs::file_type::character: return "a device";
-    default: return "not a regular file";
-    }
+    if (!fs::exists(here / kPluginFile, error) && fs::exists(installed, error)) return installed.lexically_normal().string();
+    return (here / kPluginFile).string();
 }
 
 }  // namespace
@@ -110,7 +108,7 @@ int main(int argc, char** argv) {
     if (fsError) return fail(config + ": " + fsError.message());
     const bool exists = fs::exists(configPath, fsError);
     if (exists && !fs::is_regular_file(configPath, fsError))
-        return fail(config + ": " + whatItIs(configPath) + ", not a rule file");
+        return fail(config + ": " + nonFileKind(configPath.string()) + ", not a rule file");
     // A rule file that is not there loads as no rules at all. For classify
     // that is a mistyped name; edit creates the file when it saves.
     if (!exists && !edit) return fail(config + ": no such rule file");
@@ -118,7 +116,7 @@ int main(int argc, char** argv) {
         return fail(config + ": no such folder for the rule file");
     config = configPath.string();
 
-    const std::string pluginPath = options->plugin.empty() ? (programDirectory() / kPluginFile).string() : options->plugin;
+    const std::string pluginPath = options->plugin.empty() ? defaultPlugin() : options->plugin;
     const PluginLibrary library(pluginPath);
     if (!library.loaded()) return fail(pluginPath + ": cannot load the plug-in: " + library.error());
     PluginApi api;

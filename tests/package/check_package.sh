@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Checks the Windows release zip: exactly the expected files, every program
+# and library in it importing only DLLs that Windows itself provides (the
+# compiler's runtime linked in, not shipped beside it), the DLL without debug
+# information and passing the same outside check as the build's.
+# Usage: check_package.sh ZIP OBJDUMP CHECK_DLL_SCRIPT
+set -euo pipefail
+zip=$1 objdump=$2 check_dll=$3
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+name=$(basename "$zip" .zip)
+expected="$name/README.txt
+$name/docs/rule-editor.png
+$name/docs/rule-list.png
+$name/examples/rules.ini
+$name/pixtagger-host.exe
+$name/pixtagger.def
+$name/pixtagger.dll
+$name/pixtagger.h"
+actual=$(cmake -E tar tf "$zip" | grep -v '/$' | LC_ALL=C sort)
+if [ "$actual" != "$expected" ]; then
+  fail "the package's files differ"
+  diff <(echo "$expected") <(echo "$actual") | sed 's/^/  /' || true
+fi
+
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+(cd "$unpacked" && cmake -E tar xf "$(realpath "$zip")")
+
+# Windows' own DLLs that our programs may import; anything else (libstdc++-6,
+# libgcc_s, libwinpthread-1, …) would have to be shipped and is refused.
+system_dlls=" kernel32.dll user32.dll gdi32.dll msvcrt.dll ole32.dll oleaut32.dll comctl32.dll advapi32.dll shell32.dll windowscodecs.dll "
+for binary in "$unpacked/$name/pixtagger.dll" "$unpacked/$name/pixtagger-host.exe"; do
+  while read -r imported; do
+    lower=$(tr 'A-Z' 'a-z' <<<"$imported")
+    [[ "$system_dlls" == *" $lower "* ]] || fail "$(basename "$binary") imports $imported"
+  done < <("$objdump" -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+  if "$objdump" -h "$binary" | grep -q '\.debug_'; then fail "$(basename "$binary") still has debug information"; fi
+done
+
+grep -q "acConfigDlg @1" "$unpacked/$name/pixtagger.def" || fail "pixtagger.def lacks acConfigDlg @1"
+[ "$(grep -c '^  ac[A-Za-z]* @[0-9]*$' "$unpacked/$name/pixtagger.def")" = 12 ] || fail "pixtagger.def does not list the 12 exports"
+bash "$check_dll" "$objdump" "$unpacked/$name/pixtagger.dll" || fail "the packaged DLL fails the outside check"
+
+if [ "$failures" -ne 0 ]; then
+  echo "check_package: $zip: $failures failure(s)"
+  exit 1
+fi
+echo "check_package: $zip: files, imports and the DLL as expected"
