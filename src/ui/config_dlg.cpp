@@ -56,7 +56,10 @@ bool CConfigDlg::showRule(int row, const Condition& rule, const std::string& con
         item.iSubItem = column;
         item.pszText = const_cast<char*>(texts[column]);
         if (insert && column == 0) {
-            if (_listView.send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) != row) return false;
+            const LRESULT at = _listView.send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+            if (at == row) continue;
+            if (at >= 0) _listView.send(LVM_DELETEITEM, static_cast<WPARAM>(at), 0);  // not where the rule goes
+            return false;
         } else {
             _listView.send(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
         }
@@ -121,8 +124,6 @@ INT_PTR CConfigDlg::onNew() {
         if (showRule(row, editor._condition, conditionText, true)) {
             _listView.setCheckState(row, true);  // a new rule starts enabled
             _conditions->append(std::move(editor._condition));
-        } else {
-            _listView.send(LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
         }
     }
     SetFocus(_listView.handle());

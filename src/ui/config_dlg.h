@@ -31,6 +31,7 @@ private:
     // True while the rows go in at initialisation: each check box raises an
     // item change then, and answering each one would take quadratic time.
     bool filling_ = false;
-    // Fills the three cells of a row; insert makes the row first.
+    // Fills the three cells of a row; insert makes the row first, and false
+    // means no row was added.
     bool showRule(int row, const Condition& rule, const std::string& conditionText, bool insert) const;
 };
