@@ -218,7 +218,10 @@ boot_guest() {
   # QEMU's option syntax doubles a comma inside a value.
   # shellcheck disable=SC2054 # the commas belong to QEMU's options
   local args=(
-    qemu-system-x86_64 -nodefaults -no-user-config -machine pc -accel tcg
+    # One host thread for both virtual CPUs: with a thread each, a 32-bit
+    # program under heavy atomics (lock cmpxchg8b) now and then got a
+    # spurious single-step exception.
+    qemu-system-x86_64 -nodefaults -no-user-config -machine pc -accel tcg,thread=single
     -cpu max,-smap # with SMAP, QEMU 7.2 kills every 32-bit process
     -smp 2 -m 3G -display none -monitor none -no-reboot
     -serial "file:${ctl//,/,,}/console.log"

@@ -7,13 +7,33 @@ set -uo pipefail
 cd "$1" || exit 2
 [ -s i686-suites.txt ] || { echo "run_guest_suites: $1 lists no suites" >&2; exit 2; }
 
+# One wine server for the whole run: each program would otherwise start one
+# and leave it to linger, and the next program could meet it shutting down.
+wineserver -p
+trap 'wineserver -k 2>/dev/null' EXIT
+# A crash ends the program at once instead of starting Wine's debugger,
+# which would wait for ever.
+wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1
+
+run_suite() {
+  timeout -k 10 "${PIXTAGGER_SUITE_TIMEOUT:-300}" wine "$1.exe" >"$log" 2>&1
+}
+
 failed=0
 log=$(mktemp)
 while read -r suite; do
   [ -n "$suite" ] || continue
   start=${EPOCHREALTIME/[.,]/}
-  wine "$suite.exe" >"$log" 2>&1
+  run_suite "$suite"
   status=$?
+  # The emulator now and then raised a spurious single-step trap in an ordinary
+  # instruction of a busy 32-bit thread (in the test's own allocation
+  # counter). That one signature, and nothing else, earns a second try.
+  if [ "$status" -ne 0 ] && grep -q 'Unhandled exception 0x80000004' "$log"; then
+    echo "i686 $suite met the emulator's spurious single-step trap; trying it once more"
+    run_suite "$suite"
+    status=$?
+  fi
   end=${EPOCHREALTIME/[.,]/}
   tenths=$(((end - start) / 100000))
   seconds="$((tenths / 10)).$((tenths % 10))"
