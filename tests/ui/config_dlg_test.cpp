@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -82,10 +81,7 @@ std::string cell(int row, int column) {
     item.pszText = buffer;
     item.cchTextMax = 256;
     SendMessageW(listView(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    std::string utf8(sizeof buffer * 3, '\0');
-    utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, buffer, -1, utf8.data(),
-                                                             static_cast<int>(utf8.size()), nullptr, nullptr)) - 1);
-    return utf8;
+    return encode(buffer);
 }
 
 // Each row as "name category|condition" and its check box (2 checked, 1 not).
@@ -222,10 +218,7 @@ TEST_F(ListDialog, AnEmptyListOpensCentredWithItsColumnsAndNewAddsACheckedRow) {
                               column.pszText = buffer;
                               column.cchTextMax = 32;
                               ASSERT_TRUE(SendMessageW(listView(), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
-                              std::string head(64, '\0');
-                              head.resize(static_cast<std::size_t>(
-                                  WideCharToMultiByte(CP_UTF8, 0, buffer, -1, head.data(), 64, nullptr, nullptr)) - 1);
-                              EXPECT_EQ(head, heads[i]);
+                              EXPECT_EQ(encode(buffer), heads[i]);
                               EXPECT_EQ(column.cx, widths[i]);
                               EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
                           }
@@ -355,7 +348,7 @@ TEST_F(ListDialog, ANullListReturnsAtOnce) {
     lib.get<PFN_acConfigDlg>("acConfigDlg")(nullptr, nullptr);
 }
 
-const TemplateItem kListItems[] = {
+const std::vector<TemplateItem> kListItems = {
     {1034, "Button", "閉じる", 0x50010001, 280, 138, 44, 14},
     {1030, "Button", "新規", 0x50010000, 7, 138, 38, 14},
     {1031, "Button", "編集", 0x58010000, 52, 138, 38, 14},
@@ -364,14 +357,10 @@ const TemplateItem kListItems[] = {
 };
 
 TEST(ListTemplate, ResourceAndLiveDialogFollowTheTable) {
-    std::string caption;
-    DWORD style = 0;
-    expectTemplate(readTemplate(IDD_CONFIG, caption, style), kListItems, std::size(kListItems));
-    EXPECT_EQ(caption, kCaption);
-    EXPECT_EQ(style, 0x80C800C8u);
+    expectResourceTemplate(IDD_CONFIG, kCaption, kListItems);
     ConditionList rules;
     CConfigDlg dlg(&rules);
-    Script script{liveChildren(kListItems, std::size(kListItems)), click(IDC_CLOSE)};
+    Script script{liveChildren(kListItems), click(IDC_CLOSE)};
     EXPECT_EQ(dlg.runModal(), 0);
 }
 

@@ -41,6 +41,9 @@ private:
 HWND activeDialog();
 HWND control(int id);  // of the active dialog
 std::string text(HWND window);  // as UTF-8
+// Wide text in a code page: CP_UTF8 to compare with this file's literals,
+// 932 for the bytes the plug-in keeps.
+std::string encode(const std::wstring& wide, UINT codePage = CP_UTF8);
 
 // Input, to the active dialog.
 Step click(int id);                  // left button down and up at the control's centre

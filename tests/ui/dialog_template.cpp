@@ -23,19 +23,13 @@ public:
         if (first == 0xFFFF) return kOrdinals[next<WORD>() - 0x80];
         std::wstring wide;
         for (WORD c = first; c != 0; c = next<WORD>()) wide += static_cast<wchar_t>(c);
-        std::string utf8(wide.size() * 3 + 1, '\0');
-        utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                                                 utf8.data(), static_cast<int>(utf8.size()), nullptr,
-                                                                 nullptr)));
-        return utf8;
+        return driver::encode(wide);
     }
     void alignToDword(const BYTE* base) { at_ += (4 - (at_ - base) % 4) % 4; }
 
 private:
     const BYTE* at_;
 };
-
-}  // namespace
 
 std::vector<TemplateItem> readTemplate(WORD id, std::string& caption, DWORD& style) {
     HMODULE self = GetModuleHandleW(nullptr);
@@ -78,11 +72,18 @@ std::vector<TemplateItem> readTemplate(WORD id, std::string& caption, DWORD& sty
     return items;
 }
 
-void expectTemplate(const std::vector<TemplateItem>& actual, const TemplateItem* expected, std::size_t count) {
-    ASSERT_EQ(actual.size(), count);
-    for (std::size_t i = 0; i < count; ++i) {
+}  // namespace
+
+void expectResourceTemplate(WORD id, const std::string& caption, const std::vector<TemplateItem>& items) {
+    std::string actualCaption;
+    DWORD style = 0;
+    const std::vector<TemplateItem> actual = readTemplate(id, actualCaption, style);
+    EXPECT_EQ(actualCaption, caption);
+    EXPECT_EQ(style, 0x80C800C8u);
+    ASSERT_EQ(actual.size(), items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
         const TemplateItem& a = actual[i];
-        const TemplateItem& e = expected[i];
+        const TemplateItem& e = items[i];
         // windres stores a class name in capitals; the dialog manager ignores case.
         EXPECT_TRUE(a.id == e.id && _stricmp(a.cls.c_str(), e.cls.c_str()) == 0 && a.text == e.text && a.style == e.style && a.x == e.x &&
                     a.y == e.y && a.cx == e.cx && a.cy == e.cy)
@@ -91,8 +92,9 @@ void expectTemplate(const std::vector<TemplateItem>& actual, const TemplateItem*
 }
 
 // The live children, in sibling order, as the dialog manager made them.
-driver::Step liveChildren(const TemplateItem* expected, std::size_t count) {
-    return driver::look([expected, count](HWND dialog) {
+driver::Step liveChildren(const std::vector<TemplateItem>& expected) {
+    return driver::look([expected](HWND dialog) {
+        const std::size_t count = expected.size();
         std::size_t i = 0;
         for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT), ++i) {
             ASSERT_LT(i, count);

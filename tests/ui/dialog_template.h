@@ -18,11 +18,10 @@ struct TemplateItem {
     short x, y, cx, cy;
 };
 
-// The Japanese (1041) template `id` of this program's module, checked for the
-// extended form, no extended styles, no menu or class, and the 8-point
-// "MS Shell Dlg" font; empty when there is none.
-std::vector<TemplateItem> readTemplate(WORD id, std::string& caption, DWORD& style);
-void expectTemplate(const std::vector<TemplateItem>& actual, const TemplateItem* expected, std::size_t count);
+// The Japanese (1041) template `id` of this program's module: the extended
+// form, style 0x80C800C8 with no extended style, no menu or class, this
+// caption, the 8-point "MS Shell Dlg" font, and exactly these items.
+void expectResourceTemplate(WORD id, const std::string& caption, const std::vector<TemplateItem>& items);
 // The active dialog's children in sibling order: ids, classes, and the texts
 // of controls that do not show data.
-driver::Step liveChildren(const TemplateItem* expected, std::size_t count);
+driver::Step liveChildren(const std::vector<TemplateItem>& items);

@@ -2,8 +2,6 @@
 // user would drive it, and its template as built.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,13 +15,7 @@ namespace {
 
 using namespace driver;
 
-std::string cp932(const std::wstring& text) {
-    std::string out(text.size() * 2 + 1, '\0');
-    out.resize(static_cast<std::size_t>(WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()),
-                                                            out.data(), static_cast<int>(out.size()), nullptr,
-                                                            nullptr)));
-    return out;
-}
+std::string cp932(const std::wstring& text) { return encode(text, 932); }
 
 bool checked(int id) { return SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 bool enabled(int id) { return IsWindowEnabled(control(id)) != FALSE; }
@@ -203,7 +195,7 @@ public:
 TEST(DialogBase, ADialogThatCannotBeCreatedAnswersMinusOne) { EXPECT_EQ(MissingDialog().runModal(), -1); }
 
 // Template 105 as the Japanese resource holds it, and the live dialog made from it.
-const TemplateItem kEditorItems[] = {
+const std::vector<TemplateItem> kEditorItems = {
     {-1, "Static", "属性名称", 0x50020200, 9, 7, 33, 12},
     {1028, "Edit", "", 0x50810080, 51, 7, 73, 12},
     {-1, "Static", "カテゴリ", 0x50020200, 137, 7, 23, 12},
@@ -227,14 +219,9 @@ const TemplateItem kEditorItems[] = {
 };
 
 TEST(EditorTemplate, ResourceAndLiveDialogFollowTheTable) {
-    std::string caption;
-    DWORD style = 0;
-    expectTemplate(readTemplate(IDD_EDIT_CONDITION, caption, style), kEditorItems, std::size(kEditorItems));
-    EXPECT_EQ(caption, "項目設定");
-    EXPECT_EQ(style, 0x80C800C8u);
-
+    expectResourceTemplate(IDD_EDIT_CONDITION, "項目設定", kEditorItems);
     CEditConditionDlg dlg;
-    Script script{liveChildren(kEditorItems, std::size(kEditorItems)), key(VK_ESCAPE)};
+    Script script{liveChildren(kEditorItems), key(VK_ESCAPE)};
     dlg.runModal();
 }
 
