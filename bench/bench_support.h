@@ -3,7 +3,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 
@@ -30,5 +32,18 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The file that saving n rules "attribute i" (Size, area < i, all enabled)
+// produces, written in one go: a save through the profile functions rewrites
+// the whole file for every key.
+inline void writeRuleFile(const std::string& path, std::uint32_t n) {
+    std::string text = "[Conditions]\r\nnum=" + std::to_string(n) + "\r\n";
+    for (std::uint32_t i = 0; i < n; ++i) {
+        text += "[Condition" + std::to_string(i) + "]\r\n_bEnable=1\r\n_attName=attribute " + std::to_string(i) +
+                "\r\n_catName=Size\r\n_type=0\r\n_a=" + std::to_string(i) +
+                "\r\n_b1=0\r\n_b2=999999999\r\n_cmbA=0\r\n_cmbB1=0\r\n_cmbB2=0\r\n";
+    }
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 }  // namespace bench

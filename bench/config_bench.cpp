@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -27,17 +26,6 @@ ConditionList rules(std::uint32_t n) {
         list.append(c);
     }
     return list;
-}
-
-// The file a save of rules(n) produces, written in one go.
-void writeFileDirectly(const std::string& path, std::uint32_t n) {
-    std::string text = "[Conditions]\r\nnum=" + std::to_string(n) + "\r\n";
-    for (std::uint32_t i = 0; i < n; ++i) {
-        text += "[Condition" + std::to_string(i) + "]\r\n_bEnable=1\r\n_attName=attribute " + std::to_string(i) +
-                "\r\n_catName=Size\r\n_type=0\r\n_a=" + std::to_string(i) +
-                "\r\n_b1=0\r\n_b2=999999999\r\n_cmbA=0\r\n_cmbB1=0\r\n_cmbB2=0\r\n";
-    }
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 void report(const char* what, std::uint32_t n, double seconds) {
@@ -67,7 +55,7 @@ int main(int argc, char** argv) {
             acSaveConfig(&list, path.c_str());
             report("acSaveConfig (new file)", n, bench::secondsSince(start));
         } else {
-            writeFileDirectly(path, n);
+            bench::writeRuleFile(path, n);
             std::printf("%-28s n=%-6u %10s (pass --max-new-save %u)\n", "acSaveConfig (new file)", n, "skipped", n);
         }
         letTheFileAge();

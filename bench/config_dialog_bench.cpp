@@ -6,12 +6,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "bench_support.h"
 #include "conditions/condition_list.h"
 #include "pixtagger.h"
+#include "plugin_library.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -33,28 +33,18 @@ void CALLBACK closeWhenShown(HWND, UINT, UINT_PTR, DWORD) {
 int main() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
-    HMODULE plugin = LoadLibraryA("pixtagger.dll");
-    if (plugin == nullptr) {
-        std::fprintf(stderr, "config_dialog_bench: cannot load pixtagger.dll\n");
+    const PluginLibrary plugin("pixtagger.dll");
+    if (!plugin.loaded()) {
+        std::fprintf(stderr, "config_dialog_bench: cannot load pixtagger.dll: %s\n", plugin.error().c_str());
         return 1;
     }
-    auto load = reinterpret_cast<PFN_acLoadConfig>(reinterpret_cast<void*>(GetProcAddress(plugin, "acLoadConfig")));
-    auto show = reinterpret_cast<PFN_acConfigDlg>(reinterpret_cast<void*>(GetProcAddress(plugin, "acConfigDlg")));
-    auto release =
-        reinterpret_cast<PFN_acReleaseConfig>(reinterpret_cast<void*>(GetProcAddress(plugin, "acReleaseConfig")));
+    const auto load = plugin.get<PFN_acLoadConfig>("acLoadConfig");
+    const auto show = plugin.get<PFN_acConfigDlg>("acConfigDlg");
+    const auto release = plugin.get<PFN_acReleaseConfig>("acReleaseConfig");
     bench::ScratchDir dir;
     for (int n : {1000, 10000}) {
-        // Written in one go: a save through the profile functions rewrites the
-        // whole file for every key.
-        std::string text = "[Conditions]\r\nnum=" + std::to_string(n) + "\r\n";
-        for (int i = 0; i < n; ++i) {
-            text += "[Condition" + std::to_string(i) + "]\r\n_bEnable=" + std::to_string(i % 3 != 0) +
-                    "\r\n_attName=attribute " + std::to_string(i) + "\r\n_catName=Size\r\n_type=" +
-                    std::to_string(i % 2) + "\r\n_a=" + std::to_string(i) +
-                    "\r\n_b1=0\r\n_b2=999999999\r\n_cmbA=0\r\n_cmbB1=0\r\n_cmbB2=1\r\n";
-        }
         const std::string path = dir.file("rules" + std::to_string(n) + ".ini");
-        std::ofstream(path, std::ios::binary) << text;
+        bench::writeRuleFile(path, static_cast<std::uint32_t>(n));
         ConditionList* list = load(path.c_str());
         if (list == nullptr || list->size() != static_cast<std::size_t>(n)) {
             std::fprintf(stderr, "config_dialog_bench: the rule file did not load\n");
@@ -70,6 +60,5 @@ int main() {
         }
         release(list);
     }
-    FreeLibrary(plugin);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "pixtagger.h"
+#include "plugin_library.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -94,15 +95,14 @@ int main(int argc, char** argv) {
     g_out = argv[2];
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
-    HMODULE plugin = LoadLibraryA("pixtagger.dll");
-    if (plugin == nullptr) {
-        std::fprintf(stderr, "dialog_screenshots: cannot load pixtagger.dll\n");
+    const PluginLibrary plugin("pixtagger.dll");
+    if (!plugin.loaded()) {
+        std::fprintf(stderr, "dialog_screenshots: cannot load pixtagger.dll: %s\n", plugin.error().c_str());
         return 1;
     }
-    auto load = reinterpret_cast<PFN_acLoadConfig>(reinterpret_cast<void*>(GetProcAddress(plugin, "acLoadConfig")));
-    auto show = reinterpret_cast<PFN_acConfigDlg>(reinterpret_cast<void*>(GetProcAddress(plugin, "acConfigDlg")));
-    auto release =
-        reinterpret_cast<PFN_acReleaseConfig>(reinterpret_cast<void*>(GetProcAddress(plugin, "acReleaseConfig")));
+    const auto load = plugin.get<PFN_acLoadConfig>("acLoadConfig");
+    const auto show = plugin.get<PFN_acConfigDlg>("acConfigDlg");
+    const auto release = plugin.get<PFN_acReleaseConfig>("acReleaseConfig");
     ConditionList* list = load(argv[1]);
     if (list == nullptr) {
         std::fprintf(stderr, "dialog_screenshots: %s: no rules\n", argv[1]);
@@ -112,7 +112,6 @@ int main(int argc, char** argv) {
     show(list, nullptr);
     KillTimer(nullptr, timer);
     release(list);
-    FreeLibrary(plugin);
     if (g_failed || g_step < 3) {
         std::fprintf(stderr, "dialog_screenshots: the pictures could not be taken\n");
         return 1;
