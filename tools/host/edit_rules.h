@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "plugin_api.h"
+#include "pixtagger.h"
 #include "plugin_library.h"
 
-// Registers the common controls the dialogs need (a host's duty), loads the
-// rules of `config` (a full path; a missing file gives no rules), runs
-// acConfigDlg and saves with acSaveConfig. False with a one-line reason.
-bool editRules(const PluginLibrary& library, const PluginApi& api, const std::string& config, std::string& error);
+// Registers the common controls the dialogs need (a host's duty), runs
+// acConfigDlg on the rules loaded from `config` (a full path) and saves them
+// there with acSaveConfig. False with a one-line reason.
+bool editRules(const PluginLibrary& library, ConditionList* list, const std::string& config, std::string& error);

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-bool editRules(const PluginLibrary& library, const PluginApi& api, const std::string& config, std::string& error) {
+bool editRules(const PluginLibrary& library, ConditionList* list, const std::string& config, std::string& error) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
     if (!InitCommonControlsEx(&controls)) {
         error = "cannot register the common controls the dialogs need";
@@ -15,13 +15,7 @@ bool editRules(const PluginLibrary& library, const PluginApi& api, const std::st
         error = std::string("the plug-in has no export ") + (configDlg == nullptr ? "acConfigDlg" : "acSaveConfig");
         return false;
     }
-    ConditionList* list = api.loadConfig(config.c_str());
-    if (list == nullptr) {
-        error = config + ": acLoadConfig returned null (an invalid integer or count in the rule file)";
-        return false;
-    }
     configDlg(list, nullptr);
     saveConfig(list, config.c_str());
-    api.releaseConfig(list);
     return true;
 }

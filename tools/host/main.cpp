@@ -123,15 +123,17 @@ int main(int argc, char** argv) {
     std::string missing;
     if (!resolvePluginApi(library, api, missing)) return fail(pluginPath + ": the plug-in has no export " + missing);
 
+    ConditionList* list = api.loadConfig(config.c_str());
+    if (list == nullptr) return fail(config + ": acLoadConfig returned null (an invalid integer or count in the rule file)");
+
 #if defined(_WIN32)
     if (edit) {
         std::string editError;
-        return editRules(library, api, config, editError) ? kAllRead : fail(editError);
+        const bool edited = editRules(library, list, config, editError);
+        api.releaseConfig(list);
+        return edited ? kAllRead : fail(editError);
     }
 #endif
-
-    ConditionList* list = api.loadConfig(config.c_str());
-    if (list == nullptr) return fail(config + ": acLoadConfig returned null (an invalid integer or count in the rule file)");
 
     const FileList files = collectImageFiles(options->paths);
     for (const std::string& path : files.missing) std::fprintf(stderr, "pixtagger-host: %s: no such file or folder\n", path.c_str());
