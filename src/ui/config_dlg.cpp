@@ -55,14 +55,14 @@ bool CConfigDlg::showRule(int row, const Condition& rule, const std::string& con
     for (int column = 0; column < 3; ++column) {
         item.iSubItem = column;
         item.pszText = const_cast<char*>(texts[column]);
-        if (insert && column == 0) {
-            const LRESULT at = _listView.send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-            if (at == row) continue;
-            if (at >= 0) _listView.send(LVM_DELETEITEM, static_cast<WPARAM>(at), 0);  // not where the rule goes
-            return false;
-        } else {
+        if (!insert || column > 0) {
             _listView.send(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+            continue;
         }
+        const LRESULT at = _listView.send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        if (at == row) continue;
+        if (at >= 0) _listView.send(LVM_DELETEITEM, static_cast<WPARAM>(at), 0);  // not where the rule goes
+        return false;
     }
     return true;
 }
