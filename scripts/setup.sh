@@ -5,12 +5,13 @@
 # plug-in and pixtagger-host need)
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev)
+packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libcli11-dev)
 if [ "${1:-}" != native ]; then
   packages+=(
     clang libclang-rt-14-dev googletest libbenchmark-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    wine64 xvfb xauth
+    wine64 xvfb xauth locales
+    libimage-exiftool-perl clang-format clang-tidy help2man lintian dpkg-dev fakeroot
   )
 fi
 
@@ -19,13 +20,27 @@ for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [ "$status" = "install ok installed" ] || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-if [ "$(id -u)" -ne 0 ]; then
-  echo "setup: missing packages (${missing[*]}); run as root to install them" >&2
-  exit 1
+if [ ${#missing[@]} -ne 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: missing packages (${missing[*]}); run as root to install them" >&2
+    exit 1
+  fi
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-echo "setup: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+# Wine converts the Unix side of names (command line, file names) with the
+# glibc locale: without ja_JP.UTF-8 generated, a Wine run under
+# LC_ALL=ja_JP.UTF-8 gets other names than a Japanese Windows would.
+if [ "${1:-}" != native ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: the ja_JP.UTF-8 locale is missing; run as root to generate it" >&2
+    exit 1
+  fi
+  echo "setup: generating the ja_JP.UTF-8 locale"
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
+fi
