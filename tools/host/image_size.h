@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 struct ImageSize {
@@ -15,4 +16,4 @@ void initImageSizeReader();
 
 // False with a one-line reason in `error` when the file is not a readable
 // image. Huge sizes are reported as they are, not refused.
-bool readImageSize(const std::string& path, ImageSize& size, std::string& error);
+bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::string& error);

@@ -7,11 +7,11 @@ void initImageSizeReader() {
     Exiv2::XmpParser::initialize();                // not thread-safe on first use
 }
 
-bool readImageSize(const std::string& path, ImageSize& size, std::string& error) {
+bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::string& error) {
     try {
         // Opening reads the header; readMetadata walks the format's
         // structure (segments, chunks, IFDs) without decoding pixels.
-        auto image = Exiv2::ImageFactory::open(path, false);
+        auto image = Exiv2::ImageFactory::open(path.string(), false);
         image->readMetadata();
         size.width = image->pixelWidth();
         size.height = image->pixelHeight();

@@ -23,14 +23,6 @@ struct ComPtr {
     T* operator->() const { return p; }
 };
 
-std::wstring widen(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(n > 0 ? static_cast<std::size_t>(n) : 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
-
 std::string hresult(const char* what, HRESULT hr) {
     char text[64];
     wsprintfA(text, "%s failed (0x%08lX)", what, static_cast<unsigned long>(hr));
@@ -41,7 +33,7 @@ std::string hresult(const char* what, HRESULT hr) {
 
 void initImageSizeReader() {}
 
-bool readImageSize(const std::string& path, ImageSize& size, std::string& error) {
+bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::string& error) {
     thread_local ComThread com;
     ComPtr<IWICImagingFactory> factory;
     HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
@@ -52,7 +44,7 @@ bool readImageSize(const std::string& path, ImageSize& size, std::string& error)
     }
     // Metadata on demand: the decoder reads the header, not the pixels.
     ComPtr<IWICBitmapDecoder> decoder;
-    hr = factory->CreateDecoderFromFilename(widen(path).c_str(), nullptr, GENERIC_READ,
+    hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
                                             WICDecodeMetadataCacheOnDemand, decoder.out());
     if (FAILED(hr)) {
         error = hresult("opening as an image", hr);
