@@ -139,3 +139,56 @@ void writeTiff(const std::string& path, std::uint32_t width, std::uint32_t heigh
     tiff.resize(tiff.size() + static_cast<std::size_t>(width) * height, 0x40);
     save(path, tiff);
 }
+
+void writePreviewFirstTiff(const std::string& path, std::uint32_t previewWidth, std::uint32_t previewHeight,
+                           std::uint32_t fullWidth, std::uint32_t fullHeight) {
+    // PackBits rows of runs of up to 128 equal bytes keep a full-size
+    // image small on disk.
+    Bytes packed;
+    for (std::uint32_t y = 0; y < fullHeight; ++y) {
+        for (std::uint32_t left = fullWidth; left > 0;) {
+            const std::uint32_t run = std::min<std::uint32_t>(left, 128);
+            packed.push_back(static_cast<unsigned char>(257 - run));
+            packed.push_back(static_cast<unsigned char>(y));
+            left -= run;
+        }
+    }
+    const std::uint32_t previewIfd = 8, previewEntries = 10;
+    const std::uint32_t fullIfd = previewIfd + 2 + previewEntries * 12 + 4, fullEntries = 9;
+    const std::uint32_t previewData = fullIfd + 2 + fullEntries * 12 + 4;
+    const std::uint32_t fullData = previewData + previewWidth * previewHeight;
+
+    Bytes tiff = {'I', 'I', 42, 0};
+    put32le(tiff, previewIfd);
+    auto entry = [&](std::uint32_t tag, std::uint32_t type, std::uint32_t value) {
+        put16le(tiff, tag);
+        put16le(tiff, type);
+        put32le(tiff, 1);
+        if (type == 3) {
+            put16le(tiff, value);
+            put16le(tiff, 0);
+        } else {
+            put32le(tiff, value);
+        }
+    };
+    auto ifd = [&](std::uint32_t entries, std::uint32_t subfileType, std::uint32_t width, std::uint32_t height,
+                   std::uint32_t compression, std::uint32_t dataAt, std::uint32_t dataSize) {
+        put16le(tiff, entries);
+        entry(254, 4, subfileType);  // NewSubfileType: 1 a reduced-size copy, 0 the image
+        entry(256, 4, width);
+        entry(257, 4, height);
+        entry(258, 3, 8);
+        entry(259, 3, compression);
+        entry(262, 3, 1);
+        entry(273, 4, dataAt);
+        entry(278, 4, height);
+        entry(279, 4, dataSize);
+        if (entries == previewEntries) entry(330, 4, fullIfd);  // SubIFDs
+        put32le(tiff, 0);
+    };
+    ifd(previewEntries, 1, previewWidth, previewHeight, 1, previewData, previewWidth * previewHeight);
+    ifd(fullEntries, 0, fullWidth, fullHeight, 32773, fullData, static_cast<std::uint32_t>(packed.size()));
+    tiff.resize(tiff.size() + static_cast<std::size_t>(previewWidth) * previewHeight, 0x40);
+    tiff.insert(tiff.end(), packed.begin(), packed.end());
+    save(path, tiff);
+}

@@ -1,6 +1,7 @@
 // Small valid image files of any size, written from scratch for the host's
 // end-to-end tests: PNG (stored deflate), BMP (24-bit) and TIFF (8-bit grey),
-// and a PNG that is only a header, as a panorama's would be.
+// a PNG that is only a header, as a panorama's would be, and a TIFF-based
+// camera raw file that keeps a small preview first.
 #pragma once
 
 #include <cstdint>
@@ -10,3 +11,7 @@ void writePng(const std::string& path, std::uint32_t width, std::uint32_t height
 void writePngHeaderOnly(const std::string& path, std::uint32_t width, std::uint32_t height);
 void writeBmp(const std::string& path, std::uint32_t width, std::uint32_t height);
 void writeTiff(const std::string& path, std::uint32_t width, std::uint32_t height);
+// IFD0 a preview (NewSubfileType 1), the full image in a SubIFD
+// (NewSubfileType 0, PackBits), as DNG, NEF and PEF files are laid out.
+void writePreviewFirstTiff(const std::string& path, std::uint32_t previewWidth, std::uint32_t previewHeight,
+                           std::uint32_t fullWidth, std::uint32_t fullHeight);
