@@ -13,6 +13,7 @@
 
 #include "file_list.h"
 #include "image_size.h"
+#include "path_text.h"
 #include "text_encoding.h"
 
 #if defined(_WIN32)
@@ -39,15 +40,7 @@ struct Result {
     std::vector<Attribute> attributes;
 };
 
-std::string pathText(const std::string& path) {
-#if defined(_WIN32)
-    return ansiToUtf8(path);
-#else
-    return path;
-#endif
-}
-
-Result classifyOne(const PluginApi& api, const ConditionList* list, const std::string& path) {
+Result classifyOne(const PluginApi& api, const ConditionList* list, const std::filesystem::path& path) {
     Result r;
     const std::string kind = nonFileKind(path);
     if (!kind.empty()) {
@@ -75,7 +68,7 @@ Result classifyOne(const PluginApi& api, const ConditionList* list, const std::s
     return r;
 }
 
-std::string textLine(const std::string& path, const Result& r) {
+std::string textLine(const std::filesystem::path& path, const Result& r) {
     const std::int64_t area = std::int64_t{r.size.width} * r.size.height;
     std::string line = pathText(path) + "\t" + std::to_string(r.size.width) + "\xC3\x97" +
                        std::to_string(r.size.height) + "\t" + std::to_string(area) + " px\t";
@@ -88,9 +81,9 @@ std::string textLine(const std::string& path, const Result& r) {
     return line + "\n";
 }
 
-std::string jsonLine(const std::string& path, const Result& r) {
+std::string jsonLine(const std::filesystem::path& path, const Result& r) {
     const std::int64_t area = std::int64_t{r.size.width} * r.size.height;
-    std::string line = "{\"path\":" + jsonString(pathText(path)) + ",\"width\":" + std::to_string(r.size.width) +
+    std::string line = "{" + pathJsonMembers(path) + ",\"width\":" + std::to_string(r.size.width) +
                        ",\"height\":" + std::to_string(r.size.height) + ",\"area\":" + std::to_string(area) +
                        ",\"attributes\":[";
     for (std::size_t i = 0; i < r.attributes.size(); ++i) {
@@ -144,8 +137,9 @@ private:
 
 }  // namespace
 
-RunReport classifyFiles(const PluginApi& api, const ConditionList* list, const std::vector<std::string>& files,
-                        bool json, std::FILE* out, std::FILE* err) {
+RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
+                        const std::vector<std::filesystem::path>& files, const Options& options, std::FILE* out,
+                        std::FILE* err) {
     // Reading headers is the cost: workers take files in turn, and this
     // thread prints each result as soon as all before it are printed.
     std::vector<Result> results(files.size());
@@ -183,7 +177,7 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, const s
             std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(files[i]).c_str(), r.error.c_str());
         } else {
             ++report.images;
-            const std::string line = json ? jsonLine(files[i], r) : textLine(files[i], r);
+            const std::string line = options.json ? jsonLine(files[i], r) : textLine(files[i], r);
             if (progress.sharesTerminal()) {
                 progress.clear();
                 std::fwrite(line.data(), 1, line.size(), out);

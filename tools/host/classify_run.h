@@ -4,9 +4,10 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <string>
+#include <filesystem>
 #include <vector>
 
+#include "options.h"
 #include "plugin_api.h"
 
 struct RunReport {
@@ -17,5 +18,6 @@ struct RunReport {
 // One line per image on `out` (text, or a JSON object per line), a summary
 // and the unreadable files on `err`, and a progress line on `err` when it is
 // a terminal and many files are queued.
-RunReport classifyFiles(const PluginApi& api, const ConditionList* list, const std::vector<std::string>& files,
-                        bool json, std::FILE* out, std::FILE* err);
+RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
+                        const std::vector<std::filesystem::path>& files, const Options& options, std::FILE* out,
+                        std::FILE* err);

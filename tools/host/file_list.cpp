@@ -1,22 +1,29 @@
 #include "file_list.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
-bool hasImageExtension(const std::string& name) {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return false;
-    std::string ext = name.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+bool hasImageExtension(const fs::path& name) {
+    // Compared in the path's own characters (UTF-16 on Windows): the
+    // extensions are ASCII, and a name need not convert to anything else.
+    const fs::path::string_type ext = name.extension().native();
     static const char* const kExtensions[] = {"jpg", "jpeg", "jpe", "png", "gif", "bmp", "dib", "tif", "tiff", "webp"};
-    return std::find(std::begin(kExtensions), std::end(kExtensions), ext) != std::end(kExtensions);
+    return std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](const char* known) {
+        const std::size_t n = std::char_traits<char>::length(known);
+        if (ext.size() != n + 1) return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto c = ext[i + 1];
+            const auto lower = c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+            if (lower != static_cast<unsigned char>(known[i])) return false;
+        }
+        return true;
+    });
 }
 
-std::string nonFileKind(const std::string& path) {
+std::string nonFileKind(const fs::path& path) {
     std::error_code error;
     switch (fs::status(path, error).type()) {
     case fs::file_type::regular: return std::string();
@@ -30,20 +37,21 @@ std::string nonFileKind(const std::string& path) {
     }
 }
 
-FileList collectImageFiles(const std::vector<std::string>& paths) {
+FileList collectImageFiles(const std::vector<fs::path>& paths) {
     FileList list;
-    for (const std::string& path : paths) {
+    for (const fs::path& path : paths) {
         std::error_code error;
         const fs::file_status status = fs::status(path, error);
         if (fs::is_directory(status)) {
-            std::vector<std::string> found;
+            std::vector<fs::path> found;
             const auto options = fs::directory_options::skip_permission_denied;
             for (fs::recursive_directory_iterator it(path, options, error), end; !error && it != end; it.increment(error)) {
-                if (it->is_regular_file(error) && hasImageExtension(it->path().filename().string())) {
-                    found.push_back(fs::path(it->path()).make_preferred().string());
+                if (it->is_regular_file(error) && hasImageExtension(it->path().filename())) {
+                    found.push_back(fs::path(it->path()).make_preferred());
                 }
             }
-            std::sort(found.begin(), found.end());
+            // By the whole name's characters, as a sorted listing reads.
+            std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
             list.files.insert(list.files.end(), found.begin(), found.end());
         } else if (fs::exists(status)) {
             list.files.push_back(path);  // named on purpose: tried whatever its name

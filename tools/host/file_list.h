@@ -2,20 +2,21 @@
 // searched recursively for image file names, each folder in sorted order.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 struct FileList {
-    std::vector<std::string> files;
-    std::vector<std::string> missing;  // paths that name nothing
+    std::vector<std::filesystem::path> files;
+    std::vector<std::filesystem::path> missing;  // paths that name nothing
 };
 
-FileList collectImageFiles(const std::vector<std::string>& paths);
+FileList collectImageFiles(const std::vector<std::filesystem::path>& paths);
 
 // What a path that is not a regular file names ("a folder", "a named pipe",
 // …), or an empty text for a regular file. Reading a named pipe without a
 // writer would wait forever, so such paths are refused before any read.
-std::string nonFileKind(const std::string& path);
+std::string nonFileKind(const std::filesystem::path& path);
 
 // Whether a file name has one of the image extensions searched for in folders.
-bool hasImageExtension(const std::string& name);
+bool hasImageExtension(const std::filesystem::path& name);

@@ -3,14 +3,18 @@
 // dialog, as a host application would.
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "classify_run.h"
 #include "file_list.h"
 #include "image_size.h"
 #include "options.h"
+#include "path_text.h"
 #include "plugin_api.h"
+#include "profile_path.h"
 #include "program_location.h"
 
 #if defined(_WIN32)
@@ -59,89 +63,128 @@ int fail(const std::string& reason) {
 // The shipped rules: examples/rules.ini beside the program (the Windows
 // package), share/pixtagger/rules.ini of an installed prefix, or the source
 // tree's two folders up from a build folder.
-std::string shippedRules() {
+fs::path shippedRules() {
     const fs::path here = programDirectory();
     for (const fs::path& candidate : {here / "examples" / "rules.ini", here / ".." / "share" / "pixtagger" / "rules.ini",
                                       here / ".." / "examples" / "rules.ini",
                                       here / ".." / ".." / "examples" / "rules.ini"}) {
         std::error_code error;
-        if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+        if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal();
     }
-    return std::string();
+    return fs::path();
 }
 
 // The plug-in beside the program, or in lib/pixtagger of an installed prefix.
-std::string defaultPlugin() {
+fs::path defaultPlugin() {
     const fs::path here = programDirectory();
     const fs::path installed = here / ".." / "lib" / "pixtagger" / kPluginFile;
     std::error_code error;
-    if (!fs::exists(here / kPluginFile, error) && fs::exists(installed, error)) return installed.lexically_normal().string();
-    return (here / kPluginFile).string();
+    if (!fs::exists(here / kPluginFile, error) && fs::exists(installed, error)) return installed.lexically_normal();
+    return here / kPluginFile;
 }
 
-}  // namespace
+struct RuleFile {
+    fs::path full;
+    std::string forPlugin;  // empty: refused, with a one-line reason said
+};
 
-int main(int argc, char** argv) {
-#if defined(_WIN32)
-    const Utf8Console console;
-#endif
-    std::string error;
-    const std::optional<Options> options = parseOptions(argc, argv, error);
-    if (!options) {
-        std::fprintf(stderr, "pixtagger-host: %s\n%s\n", error.c_str(), kUsage);
-        return kBadUsage;
-    }
-
-    std::string config = options->config;
+// The rule file as the plug-in gets it: a full path, since Win32's profile
+// functions look a name without a folder up in the Windows directory.
+RuleFile ruleFileForPlugin(const Options& options, bool edit) {
+    const fs::path config = options.config.empty() ? shippedRules() : options.config;
     if (config.empty()) {
-        config = shippedRules();
-        if (config.empty()) return fail("no --config given and no examples/rules.ini beside the program");
+        fail("no --config given and no examples/rules.ini beside the program");
+        return {};
     }
-    const bool edit = options->command == Options::Command::Edit;
-#if !defined(_WIN32)
-    if (edit) return fail("editing the rules needs Windows: the plug-in's rule dialogs are Win32 dialogs");
-#endif
-    // The plug-in gets a full path: Win32's profile functions look a name
-    // without a folder up in the Windows directory, not the current folder.
+    const std::string named = pathText(config);
     std::error_code fsError;
-    const fs::path configPath = fs::absolute(config, fsError).lexically_normal();
-    if (fsError) return fail(config + ": " + fsError.message());
-    const bool exists = fs::exists(configPath, fsError);
-    if (exists && !fs::is_regular_file(configPath, fsError))
-        return fail(config + ": " + nonFileKind(configPath.string()) + ", not a rule file");
+    const fs::path full = fs::absolute(config, fsError).lexically_normal();
+    if (fsError) {
+        fail(named + ": " + fsError.message());
+        return {};
+    }
+    const bool exists = fs::exists(full, fsError);
+    std::string reason;
+    if (exists && !fs::is_regular_file(full, fsError)) reason = nonFileKind(full) + ", not a rule file";
     // A rule file that is not there loads as no rules at all. For classify
     // that is a mistyped name; edit creates the file when it saves.
-    if (!exists && !edit) return fail(config + ": no such rule file");
-    if (!exists && !fs::is_directory(configPath.parent_path(), fsError))
-        return fail(config + ": no such folder for the rule file");
-    config = configPath.string();
+    if (!exists && !edit) reason = "no such rule file";
+    if (!exists && edit && !fs::is_directory(full.parent_path(), fsError)) reason = "no such folder for the rule file";
+    std::string ansi;
+    if (reason.empty() && !profilePathForPlugin(full, ansi, reason)) ansi.clear();
+    if (!reason.empty()) {
+        fail(named + ": " + reason);
+        ansi.clear();
+    }
+    return {full, ansi};
+}
 
-    const std::string pluginPath = options->plugin.empty() ? defaultPlugin() : options->plugin;
+int printVersion(const fs::path& pluginPath) {
     const PluginLibrary library(pluginPath);
-    if (!library.loaded()) return fail(pluginPath + ": cannot load the plug-in: " + library.error());
+    const auto version = library.loaded() ? library.get<PFN_acGetVersion>("acGetVersion") : nullptr;
+    if (version == nullptr) return fail(pathText(pluginPath) + ": cannot load the plug-in to ask its version");
+    std::printf("pixtagger-host %s\n", version());
+    return kAllRead;
+}
+
+int run(const std::vector<std::string>& args) {
+    int exitCode = 0;
+    const std::optional<Options> options = parseOptions(args, exitCode);
+    if (!options) return exitCode;
+    const fs::path pluginPath = options->plugin.empty() ? defaultPlugin() : options->plugin;
+    if (options->command == Options::Command::Version) return printVersion(pluginPath);
+
+    const bool edit = options->command == Options::Command::Edit;
+#if defined(_WIN32)
+    if (options->xmp) return fail("--xmp needs the Linux build of pixtagger-host (XMP is written with Exiv2)");
+#else
+    if (edit) return fail("editing the rules needs Windows: the plug-in's rule dialogs are Win32 dialogs");
+#endif
+    const RuleFile config = ruleFileForPlugin(*options, edit);
+    if (config.forPlugin.empty()) return kBadUsage;
+
+    const PluginLibrary library(pluginPath);
+    if (!library.loaded()) return fail(pathText(pluginPath) + ": cannot load the plug-in: " + library.error());
     PluginApi api;
     std::string missing;
-    if (!resolvePluginApi(library, api, missing)) return fail(pluginPath + ": the plug-in has no export " + missing);
+    if (!resolvePluginApi(library, api, missing))
+        return fail(pathText(pluginPath) + ": the plug-in has no export " + missing);
 
-    ConditionList* list = api.loadConfig(config.c_str());
-    if (list == nullptr) return fail(config + ": acLoadConfig returned null (an invalid integer or count in the rule file)");
+    ConditionList* list = api.loadConfig(config.forPlugin.c_str());
+    if (list == nullptr)
+        return fail(pathText(config.full) + ": acLoadConfig returned null (an invalid integer or count in the rule file)");
 
 #if defined(_WIN32)
     if (edit) {
         std::string editError;
-        const bool edited = editRules(library, list, config, editError);
+        const bool edited = editRules(library, list, config.forPlugin, editError);
         api.releaseConfig(list);
         return edited ? kAllRead : fail(editError);
     }
 #endif
 
     const FileList files = collectImageFiles(options->paths);
-    for (const std::string& path : files.missing) std::fprintf(stderr, "pixtagger-host: %s: no such file or folder\n", path.c_str());
+    for (const fs::path& path : files.missing)
+        std::fprintf(stderr, "pixtagger-host: %s: no such file or folder\n", pathText(path).c_str());
 
     initImageSizeReader();
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    const RunReport report = classifyFiles(api, list, files.files, options->json, stdout, stderr);
+    const RunReport report = classifyFiles(api, list, files.files, *options, stdout, stderr);
     api.releaseConfig(list);
     return report.unreadable + files.missing.size() == 0 ? kAllRead : kSomeUnreadable;
 }
+
+}  // namespace
+
+#if defined(_WIN32)
+// UTF-16 from the start: the ANSI command line cannot spell every name.
+int wmain(int argc, wchar_t** argv) {
+    const Utf8Console console;
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(pathUtf8(fs::path(argv[i])));
+    return run(args);
+}
+#else
+int main(int argc, char** argv) { return run(std::vector<std::string>(argv, argv + argc)); }
+#endif

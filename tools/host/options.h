@@ -1,22 +1,27 @@
-// The command line of pixtagger-host.
+// The command line of pixtagger-host, parsed by CLI11 from UTF-8 arguments
+// (Windows hands them over from UTF-16; elsewhere they are the bytes given).
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 struct Options {
-    enum class Command { Classify, Edit };
+    enum class Command { Classify, Edit, Version };
     Command command = Command::Classify;
-    std::string config;  // empty: the shipped examples/rules.ini
-    std::string plugin;  // empty: the library beside the program
+    std::filesystem::path config;  // empty: the shipped examples/rules.ini
+    std::filesystem::path plugin;  // empty: the library beside the program
     bool json = false;
-    std::vector<std::string> paths;
+    bool xmp = false;     // classify: update each image's XMP sidecar
+    bool dryRun = false;  // with --xmp: say what would change, write nothing
+    std::vector<std::filesystem::path> paths;
 };
 
-extern const char* const kUsage;
+// The options of a command line (args[0] is the program), or nullopt when the
+// program should end with `exitCode`: 0 after --help printed usage to stdout,
+// 2 after a one-line reason on stderr.
+std::optional<Options> parseOptions(const std::vector<std::string>& args, int& exitCode);
 
-// nullopt with a one-line reason in `error` for a command line that is not
-// `classify [--config FILE] [--plugin PATH] [--json] PATH...` or
-// `edit [--config FILE] [--plugin PATH]`.
-std::optional<Options> parseOptions(int argc, char** argv, std::string& error);
+// A path named on the command line: UTF-8 on Windows, bytes elsewhere.
+std::filesystem::path pathFromArgument(const std::string& arg);

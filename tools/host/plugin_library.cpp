@@ -3,9 +3,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-PluginLibrary::PluginLibrary(const std::string& path) {
-    handle_ = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-    if (handle_ == nullptr) error_ = "LoadLibraryA failed with error " + std::to_string(GetLastError());
+PluginLibrary::PluginLibrary(const std::filesystem::path& path) {
+    handle_ = reinterpret_cast<void*>(LoadLibraryW(path.c_str()));
+    if (handle_ == nullptr) error_ = "LoadLibraryW failed with error " + std::to_string(GetLastError());
 }
 
 PluginLibrary::~PluginLibrary() {
@@ -24,7 +24,7 @@ void* PluginLibrary::byOrdinal(unsigned ordinal) const {
 #else
 #include <dlfcn.h>
 
-PluginLibrary::PluginLibrary(const std::string& path) {
+PluginLibrary::PluginLibrary(const std::filesystem::path& path) {
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) error_ = dlerror();
 }

@@ -2,11 +2,12 @@
 // exports by name, or by ordinal where the platform has ordinals.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 class PluginLibrary {
 public:
-    explicit PluginLibrary(const std::string& path);
+    explicit PluginLibrary(const std::filesystem::path& path);
     ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;

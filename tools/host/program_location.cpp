@@ -4,10 +4,10 @@
 #include <windows.h>
 
 std::filesystem::path programDirectory() {
-    char path[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path) return std::filesystem::current_path();
-    return std::filesystem::path(std::string(path, n)).parent_path();
+    wchar_t path[32768];  // the longest path Windows has
+    const DWORD n = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+    if (n == 0 || n >= sizeof path / sizeof path[0]) return std::filesystem::current_path();
+    return std::filesystem::path(std::wstring(path, n)).parent_path();
 }
 
 #else

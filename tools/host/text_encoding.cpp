@@ -23,8 +23,6 @@ std::string toUtf8(UINT codePage, const std::string& text) {
 
 std::string cp932ToUtf8(const std::string& text) { return toUtf8(932, text); }
 
-std::string ansiToUtf8(const std::string& text) { return toUtf8(CP_ACP, text); }
-
 #else
 #include <iconv.h>
 

@@ -5,10 +5,5 @@
 
 std::string cp932ToUtf8(const std::string& text);
 
-#if defined(_WIN32)
-// File names as the ANSI functions give them, for printing.
-std::string ansiToUtf8(const std::string& text);
-#endif
-
 // JSON string literal of UTF-8 text, quotes included.
 std::string jsonString(const std::string& utf8);
