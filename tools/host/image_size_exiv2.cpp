@@ -1,5 +1,8 @@
 #include <exiv2/exiv2.hpp>
 
+#include <memory>
+
+#include "exiv2_file_io.h"
 #include "image_size.h"
 
 void initImageSizeReader() {
@@ -10,8 +13,13 @@ void initImageSizeReader() {
 bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::string& error) {
     try {
         // Opening reads the header; readMetadata walks the format's
-        // structure (segments, chunks, IFDs) without decoding pixels.
-        auto image = Exiv2::ImageFactory::open(path.string(), false);
+        // structure (segments, chunks, IFDs) without decoding pixels. Both
+        // read through one open file and a window of it in memory.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"  // Exiv2 0.27 hands objects over in std::auto_ptr
+        auto image = Exiv2::ImageFactory::open(Exiv2::BasicIo::AutoPtr(std::make_unique<Exiv2FileIo>(path).release()));
+#pragma GCC diagnostic pop
+        if (image.get() == nullptr) throw Exiv2::Error(Exiv2::kerFileContainsUnknownImageType, path.string());
         image->readMetadata();
         size.width = image->pixelWidth();
         size.height = image->pixelHeight();
