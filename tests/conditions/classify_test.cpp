@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "conditions/classify.h"
+#include "rule_builder.h"
 
 namespace {
 
@@ -18,17 +19,6 @@ ImageRecord image(std::int32_t width, std::int32_t height, std::uint32_t flags =
     r.width = width;
     r.height = height;
     return r;
-}
-
-Condition rule(std::int32_t op, std::int32_t a, const std::string& att, const std::string& cat = "Size",
-               bool enabled = true) {
-    Condition c;
-    c._bEnable = enabled;
-    c._cmbA = op;
-    c._a = a;
-    c._attName = att;
-    c._catName = cat;
-    return c;
 }
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
@@ -43,7 +33,7 @@ Entries entries(const std::unique_ptr<AttributeResult>& r) {
 
 TEST(Classify, RequiresStateBitEightInTheFlags) {
     ConditionList list;
-    list.append(rule(3, 0, "any"));
+    list.append(RuleBuilder().compare(3, 0).names("any", "Size"));
     const struct {
         std::uint32_t flags;
         bool classified;
@@ -59,22 +49,22 @@ TEST(Classify, NothingToReportGivesNull) {
     EXPECT_EQ(classify(image(100, 50), empty), nullptr);
 
     ConditionList disabled;
-    disabled.append(rule(3, 0, "would match", "", false));
-    disabled.append(rule(1, INT_MAX, "would match too", "", false));
+    disabled.append(RuleBuilder().compare(3, 0).names("would match", "").enabled(false));
+    disabled.append(RuleBuilder().compare(1, INT_MAX).names("would match too", "").enabled(false));
     EXPECT_EQ(classify(image(100, 50), disabled), nullptr);
 
     ConditionList missing;
-    missing.append(rule(0, 5000, "small"));
+    missing.append(RuleBuilder().compare(0, 5000).names("small", "Size"));
     EXPECT_EQ(classify(image(100, 50), missing), nullptr);
 }
 
 TEST(Classify, ComparesWidthTimesHeight) {
     ConditionList atLeast;
-    atLeast.append(rule(3, 5000, "big enough"));
+    atLeast.append(RuleBuilder().compare(3, 5000).names("big enough", "Size"));
     EXPECT_EQ(entries(classify(image(100, 50), atLeast)), (Entries{{"big enough", "Size"}}));
 
     ConditionList above;
-    above.append(rule(4, 5000, "bigger"));
+    above.append(RuleBuilder().compare(4, 5000).names("bigger", "Size"));
     EXPECT_EQ(classify(image(100, 50), above), nullptr);
     EXPECT_EQ(classify(image(50, 100), above), nullptr);
     EXPECT_NE(classify(image(101, 50), above), nullptr);
@@ -82,28 +72,22 @@ TEST(Classify, ComparesWidthTimesHeight) {
 
 TEST(Classify, ResultsFollowListOrderWithDuplicatesAndSkipDisabledRules) {
     ConditionList list;
-    list.append(rule(3, 0, "Large", "Size"));
-    list.append(rule(3, 0, "off", "Size", false));
-    list.append(rule(0, 10, "tiny", "Size"));  // no match
-    list.append(rule(1, 5000, "Large", ""));
-    list.append(rule(2, 5000, "exact", "Exact/Area"));
+    list.append(RuleBuilder().compare(3, 0).names("Large", "Size"));
+    list.append(RuleBuilder().compare(3, 0).names("off", "Size").enabled(false));
+    list.append(RuleBuilder().compare(0, 10).names("tiny", "Size"));  // no match
+    list.append(RuleBuilder().compare(1, 5000).names("Large", ""));
+    list.append(RuleBuilder().compare(2, 5000).names("exact", "Exact/Area"));
     EXPECT_EQ(entries(classify(image(100, 50), list)),
               (Entries{{"Large", "Size"}, {"Large", ""}, {"exact", "Exact/Area"}}));
 }
 
 TEST(Classify, AreasDoNotWrapAtThirtyTwoBits) {
     ConditionList list;
-    list.append(rule(3, 2000000, "print"));
-    list.append(rule(4, INT_MAX, "panorama"));
-    Condition wrapped;  // where 100000 x 50000 lands if the product wraps
-    wrapped._type = 1;
-    wrapped._cmbB1 = 1;
-    wrapped._b1 = 700000000;
-    wrapped._cmbB2 = 1;
-    wrapped._b2 = 710000000;
-    wrapped._attName = "wrapped";
-    list.append(wrapped);
-    list.append(rule(1, 0, "empty"));  // where 65536 x 65536 lands if it wraps
+    list.append(RuleBuilder().compare(3, 2000000).names("print", "Size"));
+    list.append(RuleBuilder().compare(4, INT_MAX).names("panorama", "Size"));
+    // Where 100000 x 50000 lands if the product wraps.
+    list.append(RuleBuilder().range(1, 700000000, 1, 710000000).names("wrapped", ""));
+    list.append(RuleBuilder().compare(1, 0).names("empty", "Size"));  // where 65536 x 65536 lands if it wraps
 
     EXPECT_EQ(entries(classify(image(100000, 50000), list)), (Entries{{"print", "Size"}, {"panorama", "Size"}}));
     EXPECT_EQ(entries(classify(image(65536, 65536), list)), (Entries{{"print", "Size"}, {"panorama", "Size"}}));
@@ -114,9 +98,9 @@ TEST(Classify, AreasDoNotWrapAtThirtyTwoBits) {
 
 TEST(Classify, NegativeDimensionsClassifyBySignedProduct) {
     ConditionList list;
-    list.append(rule(0, 0, "negative"));
-    list.append(rule(2, 5000, "five thousand"));
-    list.append(rule(1, 0, "not positive"));
+    list.append(RuleBuilder().compare(0, 0).names("negative", "Size"));
+    list.append(RuleBuilder().compare(2, 5000).names("five thousand", "Size"));
+    list.append(RuleBuilder().compare(1, 0).names("not positive", "Size"));
     EXPECT_EQ(entries(classify(image(-100, 50), list)), (Entries{{"negative", "Size"}, {"not positive", "Size"}}));
     EXPECT_EQ(entries(classify(image(-100, -50), list)), (Entries{{"five thousand", "Size"}}));
     EXPECT_EQ(entries(classify(image(0, -7), list)), (Entries{{"not positive", "Size"}}));
@@ -126,7 +110,7 @@ TEST(Classify, NegativeDimensionsClassifyBySignedProduct) {
 
 TEST(Classify, ReadsOnlyTheHostsThreeFields) {
     ConditionList list;
-    list.append(rule(2, 12, "twelve"));
+    list.append(RuleBuilder().compare(2, 12).names("twelve", "Size"));
     ImageRecord r = image(3, 4);
     for (auto& b : r.hostFields) b = 0xAB;
     EXPECT_EQ(entries(classify(r, list)), (Entries{{"twelve", "Size"}}));

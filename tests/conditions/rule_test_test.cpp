@@ -6,26 +6,9 @@
 #include <cstdint>
 
 #include "conditions/rule_test.h"
+#include "rule_builder.h"
 
 namespace {
-
-Condition typeA(std::int32_t op, std::int32_t a) {
-    Condition c;
-    c._type = 0;
-    c._cmbA = op;
-    c._a = a;
-    return c;
-}
-
-Condition typeB(std::int32_t lowOp, std::int32_t b1, std::int32_t highOp, std::int32_t b2, std::int32_t type = 1) {
-    Condition c;
-    c._type = type;
-    c._cmbB1 = lowOp;
-    c._b1 = b1;
-    c._cmbB2 = highOp;
-    c._b2 = b2;
-    return c;
-}
 
 struct TypeACase {
     std::int32_t op;
@@ -37,7 +20,7 @@ class TypeAOperator : public ::testing::TestWithParam<TypeACase> {};
 TEST_P(TypeAOperator, ComparesAreaWithThreshold) {
     const TypeACase& t = GetParam();
     for (std::int32_t a : {5000, 0, -7, 999999999, INT_MAX, INT_MIN + 1}) {
-        const Condition rule = typeA(t.op, a);
+        const Condition rule = RuleBuilder().compare(t.op, a);
         SCOPED_TRACE(::testing::Message() << "op " << t.op << " threshold " << a);
         EXPECT_EQ(matches(rule, std::int64_t{a} - 1), t.below);
         EXPECT_EQ(matches(rule, a), t.at);
@@ -68,7 +51,7 @@ TEST_P(TypeBBounds, TestsLowerThenUpperBound) {
     const TypeBCase& t = GetParam();
     const std::int64_t areas[6] = {99, 100, 101, 199, 200, 201};
     for (std::int32_t type : {1, 2, -1, INT_MAX, INT_MIN}) {  // every non-zero type is a range
-        const Condition rule = typeB(t.lowOp, 100, t.highOp, 200, type);
+        const Condition rule = RuleBuilder().range(t.lowOp, 100, t.highOp, 200).type(type);
         for (int i = 0; i < 6; ++i) {
             EXPECT_EQ(matches(rule, areas[i]), t.expected[i])
                 << "type " << type << " ops " << t.lowOp << "/" << t.highOp << " area " << areas[i];
@@ -89,12 +72,12 @@ INSTANTIATE_TEST_SUITE_P(
                       TypeBCase{2, 3, {true, true, true, true, true, true}}));    // type A codes mean nothing here
 
 TEST(RuleTest, TypeBIgnoresTypeAFieldsAndTypeAIgnoresRangeFields) {
-    Condition rule = typeB(1, 10, 1, 20);
+    Condition rule = RuleBuilder().range(1, 10, 1, 20);
     rule._cmbA = 7;
     rule._a = -5;
     EXPECT_TRUE(matches(rule, 15));
 
-    Condition single = typeA(3, 10);
+    Condition single = RuleBuilder().compare(3, 10);
     single._cmbB1 = 0;
     single._b1 = 1000;
     single._cmbB2 = 0;
@@ -103,7 +86,7 @@ TEST(RuleTest, TypeBIgnoresTypeAFieldsAndTypeAIgnoresRangeFields) {
 }
 
 TEST(RuleTest, OpenRangeOfAFreshRuleCoversOneToNineNines) {
-    const Condition rule = typeB(0, 0, 1, 999999999);
+    const Condition rule = RuleBuilder().range(0, 0, 1, 999999999);
     EXPECT_FALSE(matches(rule, 0));
     EXPECT_TRUE(matches(rule, 1));
     EXPECT_TRUE(matches(rule, 999999999));
@@ -112,34 +95,34 @@ TEST(RuleTest, OpenRangeOfAFreshRuleCoversOneToNineNines) {
 
 TEST(RuleTest, RangeWithoutRoomNeverMatches) {
     for (std::int64_t area : {-1LL, 0LL, 49LL, 50LL, 51LL, 100LL}) {
-        EXPECT_FALSE(matches(typeB(0, 50, 0, 50), area)) << area;
-        EXPECT_FALSE(matches(typeB(1, 60, 1, 40), area)) << area;
+        EXPECT_FALSE(matches(RuleBuilder().range(0, 50, 0, 50), area)) << area;
+        EXPECT_FALSE(matches(RuleBuilder().range(1, 60, 1, 40), area)) << area;
     }
-    EXPECT_TRUE(matches(typeB(1, 50, 1, 50), 50));
+    EXPECT_TRUE(matches(RuleBuilder().range(1, 50, 1, 50), 50));
 }
 
 TEST(RuleTest, AreasBeyondThirtyTwoBitsCompareAsTheyAre) {
     const std::int64_t panorama = 100000LL * 50000LL;  // 5000000000, 705032704 if wrapped
     const std::int64_t square = 65536LL * 65536LL;     // 2^32, 0 if wrapped
-    EXPECT_TRUE(matches(typeA(4, INT_MAX), panorama));
-    EXPECT_TRUE(matches(typeA(3, 2000000), panorama));
-    EXPECT_FALSE(matches(typeA(0, 1000000000), panorama));
-    EXPECT_FALSE(matches(typeB(1, 700000000, 1, 710000000), panorama));
-    EXPECT_FALSE(matches(typeA(2, 0), square));
-    EXPECT_FALSE(matches(typeA(1, 0), square));
-    EXPECT_TRUE(matches(typeB(0, 0, 5, 0), square));
-    EXPECT_FALSE(matches(typeB(0, 0, 1, INT_MAX), square));
+    EXPECT_TRUE(matches(RuleBuilder().compare(4, INT_MAX), panorama));
+    EXPECT_TRUE(matches(RuleBuilder().compare(3, 2000000), panorama));
+    EXPECT_FALSE(matches(RuleBuilder().compare(0, 1000000000), panorama));
+    EXPECT_FALSE(matches(RuleBuilder().range(1, 700000000, 1, 710000000), panorama));
+    EXPECT_FALSE(matches(RuleBuilder().compare(2, 0), square));
+    EXPECT_FALSE(matches(RuleBuilder().compare(1, 0), square));
+    EXPECT_TRUE(matches(RuleBuilder().range(0, 0, 5, 0), square));
+    EXPECT_FALSE(matches(RuleBuilder().range(0, 0, 1, INT_MAX), square));
 }
 
 TEST(RuleTest, NegativeAreasCompareSigned) {
-    EXPECT_TRUE(matches(typeA(0, 0), -5000));
-    EXPECT_FALSE(matches(typeA(3, 0), -5000));
-    EXPECT_TRUE(matches(typeA(2, -5000), -5000));
-    EXPECT_TRUE(matches(typeB(1, INT_MIN, 0, 0), -5000));
-    EXPECT_FALSE(matches(typeB(0, 0, 1, 999999999), -5000));
+    EXPECT_TRUE(matches(RuleBuilder().compare(0, 0), -5000));
+    EXPECT_FALSE(matches(RuleBuilder().compare(3, 0), -5000));
+    EXPECT_TRUE(matches(RuleBuilder().compare(2, -5000), -5000));
+    EXPECT_TRUE(matches(RuleBuilder().range(1, INT_MIN, 0, 0), -5000));
+    EXPECT_FALSE(matches(RuleBuilder().range(0, 0, 1, 999999999), -5000));
     // The extremes of two int32 factors stay inside 64 bits.
-    EXPECT_TRUE(matches(typeA(4, INT_MAX), std::int64_t{INT_MIN} * INT_MIN));
-    EXPECT_TRUE(matches(typeA(0, INT_MIN), std::int64_t{INT_MIN} * INT_MAX));
+    EXPECT_TRUE(matches(RuleBuilder().compare(4, INT_MAX), std::int64_t{INT_MIN} * INT_MIN));
+    EXPECT_TRUE(matches(RuleBuilder().compare(0, INT_MIN), std::int64_t{INT_MIN} * INT_MAX));
 }
 
 }  // namespace

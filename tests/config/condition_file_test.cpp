@@ -17,6 +17,7 @@
 #include "alloc_counter.h"
 #include "conditions/condition_list.h"
 #include "pixtagger.h"
+#include "rule_builder.h"
 #include "temp_dir.h"
 
 namespace {
@@ -29,24 +30,8 @@ using List = std::unique_ptr<ConditionList, ListDeleter>;
 
 List load(const std::string& path) { return List(acLoadConfig(path.c_str())); }
 
-Condition rule(bool enabled, const std::string& att, const std::string& cat, std::int32_t type, std::int32_t a,
-               std::int32_t b1, std::int32_t b2, std::int32_t cmbA, std::int32_t cmbB1, std::int32_t cmbB2) {
-    Condition c;
-    c._bEnable = enabled;
-    c._attName = att;
-    c._catName = cat;
-    c._type = type;
-    c._a = a;
-    c._b1 = b1;
-    c._b2 = b2;
-    c._cmbA = cmbA;
-    c._cmbB1 = cmbB1;
-    c._cmbB2 = cmbB2;
-    return c;
-}
-
 // What a rule section with no keys at all loads as.
-Condition missingKeys() { return rule(true, "", "", 0, 0, 0, 0, 0, 0, 0); }
+Condition missingKeys() { return RuleBuilder().keys(0, 0, 0, 0, 0, 0, 0); }
 
 ConditionList listOf(const std::vector<Condition>& rules) {
     ConditionList list;
@@ -91,31 +76,21 @@ TEST_P(LoadTable, GivesTheListOrNull) {
     EXPECT_EQ(*list, listOf(*c.expected));
 }
 
-Condition withName(Condition c, const std::string& name) {
-    c._attName = name;
-    return c;
-}
-
-Condition withEnable(bool enabled) {
-    Condition c = missingKeys();
-    c._bEnable = enabled;
-    return c;
-}
-
 const LoadCase kLoadCases[] = {
     {"EmptyFile", "", std::vector<Condition>{}},
     {"NumZeroWithSections", "[Conditions]\nnum=0\n[Condition0]\n_attName=ignored\n", std::vector<Condition>{}},
     {"NoNumKey", "[Conditions]\nother=3\n[Condition0]\n_attName=ignored\n", std::vector<Condition>{}},
     {"TwoWithoutSections", "[Conditions]\nnum=2\n", std::vector<Condition>{missingKeys(), missingKeys()}},
     {"OnlyAName", "[Conditions]\nnum=1\n[Condition0]\n_attName=Large\n",
-     std::vector<Condition>{withName(missingKeys(), "Large")}},
+     std::vector<Condition>{RuleBuilder(missingKeys()).names("Large", "")}},
     {"NumMinusOne", "[Conditions]\nnum=-1\n", std::nullopt},
     {"NumOverLimit", "[Conditions]\nnum=107374183\n", std::nullopt},
     {"NumNotANumber", "[Conditions]\nnum=two\n", std::nullopt},
     {"NumEmpty", "[Conditions]\nnum=\n", std::nullopt},
-    {"EnableFive", "[Conditions]\nnum=1\n[Condition0]\n_bEnable=5\n", std::vector<Condition>{withEnable(true)}},
-    {"EnableZero", "[Conditions]\nnum=1\n[Condition0]\n_bEnable=0\n", std::vector<Condition>{withEnable(false)}},
-    {"EnableMinusOne", "[Conditions]\nnum=1\n[Condition0]\n_bEnable=-1\n", std::vector<Condition>{withEnable(true)}},
+    {"EnableFive", "[Conditions]\nnum=1\n[Condition0]\n_bEnable=5\n", std::vector<Condition>{missingKeys()}},
+    {"EnableZero", "[Conditions]\nnum=1\n[Condition0]\n_bEnable=0\n",
+     std::vector<Condition>{RuleBuilder(missingKeys()).enabled(false)}},
+    {"EnableMinusOne", "[Conditions]\nnum=1\n[Condition0]\n_bEnable=-1\n", std::vector<Condition>{missingKeys()}},
     {"EnableTrue", "[Conditions]\nnum=1\n[Condition0]\n_bEnable=true\n", std::nullopt},
     {"EmptyInteger", "[Conditions]\nnum=1\n[Condition0]\n_a=\n", std::nullopt},
     {"IntegerOverInt32", "[Conditions]\nnum=1\n[Condition0]\n_a=2147483648\n", std::nullopt},
@@ -124,13 +99,13 @@ const LoadCase kLoadCases[] = {
     {"ExtremesAndUnknownCodes",
      "[Conditions]\nnum=1\n[Condition0]\n_a=-2147483648\n_b1=2147483647\n_b2=-0\n_type=7\n_cmbA=9\n_cmbB1=-1\n"
      "_cmbB2=+3\n",
-     std::vector<Condition>{rule(true, "", "", 7, INT_MIN, INT_MAX, 0, 9, -1, 3)}},
+     std::vector<Condition>{RuleBuilder().keys(7, INT_MIN, INT_MAX, 0, 9, -1, 3)}},
     {"HandWrittenWithCommentsCaseAndCrLf",
      "; rules for the photo library\r\n\r\n[conditions]\r\nNUM = 2\r\n\r\n[CONDITION1]\r\n_ATTNAME = \" Medium\"\r\n"
      "_bEnable=0\r\n; a comment=1\r\n_Type=1\r\n[condition0]\r\n_AttName=Large\r\n_catname=Size\r\n_a=2000000\r\n"
      "_cmba=3\r\n",
-     std::vector<Condition>{rule(true, "Large", "Size", 0, 2000000, 0, 0, 3, 0, 0),
-                            rule(false, " Medium", "", 1, 0, 0, 0, 0, 0, 0)}},
+     std::vector<Condition>{RuleBuilder().names("Large", "Size").keys(0, 2000000, 0, 0, 3, 0, 0),
+                            RuleBuilder().enabled(false).names(" Medium", "").keys(1, 0, 0, 0, 0, 0, 0)}},
 };
 
 INSTANTIATE_TEST_SUITE_P(IniTexts, LoadTable, ::testing::ValuesIn(kLoadCases),
@@ -138,8 +113,9 @@ INSTANTIATE_TEST_SUITE_P(IniTexts, LoadTable, ::testing::ValuesIn(kLoadCases),
 
 // Two rules: Large (≧ 2000000) and, disabled, " Medium" (300000 ≦ area ＜ 2000000).
 ConditionList workedExample() {
-    return listOf({rule(true, "Large", "Size", 0, 2000000, 0, 999999999, 3, 0, 0),
-                   rule(false, " Medium", "Size", 1, 999999999, 300000, 2000000, 0, 1, 0)});
+    return listOf(
+        {RuleBuilder().names("Large", "Size").keys(0, 2000000, 0, 999999999, 3, 0, 0),
+         RuleBuilder().enabled(false).names(" Medium", "Size").keys(1, 999999999, 300000, 2000000, 0, 1, 0)});
 }
 
 const char* const kWorkedExampleLines[] = {
@@ -174,7 +150,9 @@ TEST_F(ConditionFile, MissingFileGivesAnEmptyListAndCreatesNothing) {
 
 TEST_F(ConditionFile, SavingFewerRulesLeavesTheRestInPlaceAndHidden) {
     std::vector<Condition> five;
-    for (int i = 0; i < 5; ++i) five.push_back(rule(true, "rule" + std::to_string(i), "", 0, i, 0, 0, 3, 0, 0));
+    for (int i = 0; i < 5; ++i) {
+        five.push_back(RuleBuilder().names("rule" + std::to_string(i), "").keys(0, i, 0, 0, 3, 0, 0));
+    }
     const ConditionList all = listOf(five);
     acSaveConfig(&all, path.c_str());
     const ConditionList three = listOf({five[4], five[3], five[2]});
@@ -215,12 +193,12 @@ TEST_F(ConditionFile, RoundTripKeepsEveryNameAndNumber) {
     std::string longName;
     while (longName.size() < 3000) longName += "\x8a\xbf" "x";  // 漢x..., far past 511 bytes
     const ConditionList list = listOf({
-        rule(true, " leading", "trailing ", 0, INT_MIN, INT_MAX, -1, 0, 0, 0),
-        rule(false, "\"quoted\"", "\"open", 1, 0, INT_MIN, INT_MAX, 4, 1, 1),
-        rule(true, cp932, cp932 + "\\path", -1, 999999999, -5, 5, -1, -1, -1),
-        rule(true, longName, std::string(600, 'c'), INT_MAX, 1, 2, 3, INT_MIN, INT_MAX, 7),
-        rule(true, " ", "", INT_MIN, 0, 0, 0, 2, 0, 0),
-        rule(true, "a=b;c [d]", "#hash", 0, 0, 0, 0, 3, 0, 0),
+        RuleBuilder().names(" leading", "trailing ").keys(0, INT_MIN, INT_MAX, -1, 0, 0, 0),
+        RuleBuilder().enabled(false).names("\"quoted\"", "\"open").keys(1, 0, INT_MIN, INT_MAX, 4, 1, 1),
+        RuleBuilder().names(cp932, cp932 + "\\path").keys(-1, 999999999, -5, 5, -1, -1, -1),
+        RuleBuilder().names(longName, std::string(600, 'c')).keys(INT_MAX, 1, 2, 3, INT_MIN, INT_MAX, 7),
+        RuleBuilder().names(" ", "").keys(INT_MIN, 0, 0, 0, 2, 0, 0),
+        RuleBuilder().names("a=b;c [d]", "#hash").keys(0, 0, 0, 0, 3, 0, 0),
     });
     acSaveConfig(&list, path.c_str());
     const List loaded = load(path);

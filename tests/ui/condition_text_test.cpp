@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "rule_builder.h"
 #include "ui/condition_text.h"
 
 namespace {
@@ -32,33 +33,20 @@ std::string toUtf8(const std::string& cp932) {
     return out;
 }
 
-Condition rule(std::int32_t type, std::int32_t a, std::int32_t cmbA, std::int32_t b1, std::int32_t cmbB1,
-               std::int32_t cmbB2, std::int32_t b2) {
-    Condition c;
-    c._type = type;
-    c._a = a;
-    c._cmbA = cmbA;
-    c._b1 = b1;
-    c._cmbB1 = cmbB1;
-    c._cmbB2 = cmbB2;
-    c._b2 = b2;
-    return c;
-}
-
 TEST(ConditionText, EachTypeWithItsSymbolsNumbersAndEmptySymbols) {
     const struct {
         Condition rule;
         const char* text;
     } cases[] = {
-        {rule(0, 1000000, 3, 0, 0, 0, 0), "面積 ≧ 1000000"},
+        {RuleBuilder().keys(0, 1000000, 0, 0, 3, 0, 0), "面積 ≧ 1000000"},
         {Condition{}, "面積 ＜ 999999999"},
-        {rule(1, 0, 0, 100, 1, 0, 5000), "100 ≦ 面積 ＜ 5000"},
-        {rule(2, 0, 0, -5, 0, 1, 7), "-5 ＜ 面積 ≦ 7"},
-        {rule(0, 10, 5, 0, 0, 0, 0), "面積  10"},
-        {rule(1, 0, 0, 1, 2, 0, 9), "1  面積 ＜ 9"},
-        {rule(0, 5, -1, 0, 0, 0, 0), "面積  5"},
-        {rule(-1, 0, 0, INT_MIN, 4, -1, INT_MAX), "-2147483648  面積  2147483647"},
-        {rule(0, INT_MIN, 4, 0, 0, 0, 0), "面積 ＞ -2147483648"},
+        {RuleBuilder().keys(1, 0, 100, 5000, 0, 1, 0), "100 ≦ 面積 ＜ 5000"},
+        {RuleBuilder().keys(2, 0, -5, 7, 0, 0, 1), "-5 ＜ 面積 ≦ 7"},
+        {RuleBuilder().keys(0, 10, 0, 0, 5, 0, 0), "面積  10"},
+        {RuleBuilder().keys(1, 0, 1, 9, 0, 2, 0), "1  面積 ＜ 9"},
+        {RuleBuilder().keys(0, 5, 0, 0, -1, 0, 0), "面積  5"},
+        {RuleBuilder().keys(-1, 0, INT_MIN, INT_MAX, 0, 4, -1), "-2147483648  面積  2147483647"},
+        {RuleBuilder().keys(0, INT_MIN, 0, 0, 4, 0, 0), "面積 ＞ -2147483648"},
     };
     for (const auto& c : cases) EXPECT_EQ(toUtf8(formatCondition(c.rule)), c.text);
 }
