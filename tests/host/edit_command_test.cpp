@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "program_location.h"
@@ -30,35 +33,42 @@ void clickButton(HWND dialog, int id) {
     PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
 }
 
+// In a plain folder, one named in Japanese, and one whose name code page
+// 932 cannot spell (the plug-in then gets the folder's 8.3 name).
 TEST(HostEdit, ANewRuleReachesTheRuleFileWhenTheListCloses) {
     TempDir dir;
-    const std::string rules = dir.file("new rules.ini");  // not there yet
-    std::string command = "\"" + (programDirectory() / "pixtagger-host.exe").string() + "\" edit --config \"" + rules + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    for (const wchar_t* folder : {L"", L"規則", L"图"}) {
+        const std::filesystem::path rules = dir.path() / folder / L"new rules.ini";  // not there yet
+        std::filesystem::create_directories(rules.parent_path());
+        std::wstring command = L"\"" + (programDirectory() / L"pixtagger-host.exe").wstring() + L"\" edit --config \"" +
+                               rules.wstring() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
 
-    HWND list = waitForWindow(L"プラグイン設定（pixtagger.dll）");
-    ASSERT_NE(list, nullptr) << "the rule list did not open";
-    clickButton(list, IDC_NEW);
-    HWND editor = waitForWindow(L"項目設定");
-    ASSERT_NE(editor, nullptr) << "the editor did not open";
-    HWND name = GetDlgItem(editor, IDC_ATT_NAME);
-    for (wchar_t c : std::wstring(L"大きい")) PostMessageW(name, WM_CHAR, c, 1);
-    PostMessageW(name, WM_KEYDOWN, VK_RETURN, 1);
-    ASSERT_EQ(waitForWindow(L"プラグイン設定（pixtagger.dll）"), list);
-    clickButton(list, IDC_CLOSE);
+        HWND list = waitForWindow(L"プラグイン設定（pixtagger.dll）");
+        ASSERT_NE(list, nullptr) << "the rule list did not open";
+        clickButton(list, IDC_NEW);
+        HWND editor = waitForWindow(L"項目設定");
+        ASSERT_NE(editor, nullptr) << "the editor did not open";
+        HWND name = GetDlgItem(editor, IDC_ATT_NAME);
+        for (wchar_t c : std::wstring(L"大きい")) PostMessageW(name, WM_CHAR, c, 1);
+        PostMessageW(name, WM_KEYDOWN, VK_RETURN, 1);
+        ASSERT_EQ(waitForWindow(L"プラグイン設定（pixtagger.dll）"), list);
+        clickButton(list, IDC_CLOSE);
 
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD status = 99;
-    GetExitCodeProcess(process.hProcess, &status);
-    EXPECT_EQ(status, 0u);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    const std::string saved = readBytes(rules);
-    EXPECT_NE(saved.find("num=1"), std::string::npos) << saved;
-    EXPECT_NE(saved.find("_attName=\x91\xe5\x82\xab\x82\xa2"), std::string::npos) << saved;  // 大きい in CP932
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+        DWORD status = 99;
+        GetExitCodeProcess(process.hProcess, &status);
+        EXPECT_EQ(status, 0u);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        std::ifstream file(rules, std::ios::binary);
+        const std::string saved((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_NE(saved.find("num=1"), std::string::npos) << saved;
+        EXPECT_NE(saved.find("_attName=\x91\xe5\x82\xab\x82\xa2"), std::string::npos) << saved;  // 大きい in CP932
+    }
 }
 
 }  // namespace

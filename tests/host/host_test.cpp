@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -30,13 +31,15 @@ struct HostRun {
 };
 
 std::string quoted(const std::string& arg) {
-    return arg.find(' ') == std::string::npos ? arg : "\"" + arg + "\"";
+    return arg.find_first_of(" \n") == std::string::npos ? arg : "\"" + arg + "\"";
 }
 
-// Runs the host built beside this test program, in `cwd` when given.
+// Runs the host built beside this test program, in `cwd` when given. The
+// arguments are UTF-8; Windows gets the command line in UTF-16, as a user's
+// shell gives it.
 HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, const std::string& cwd = "") {
 #if defined(_WIN32)
-    const std::string host = (programDirectory() / "pixtagger-host.exe").string();
+    const std::string host = (programDirectory() / "pixtagger-host.exe").u8string();
     std::string command = cwd.empty() ? "" : "cd /d " + quoted(cwd) + " && ";
 #else
     const std::string host = (programDirectory() / "pixtagger-host").string();
@@ -47,14 +50,18 @@ HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, co
     for (const std::string& arg : args) command += " " + quoted(arg);
     command += " 2> " + quoted(errFile);
     HostRun run;
+#if defined(_WIN32)
+    std::FILE* pipe = _wpopen(std::filesystem::u8path(command).c_str(), L"rb");
+#else
     std::FILE* pipe = popen(command.c_str(), "r");
+#endif
     if (pipe == nullptr) return run;
     char buffer[4096];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-    const int status = pclose(pipe);
 #if defined(_WIN32)
-    run.status = status;
+    run.status = _pclose(pipe);
 #else
+    const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
     run.err = readBytes(errFile);
@@ -214,6 +221,88 @@ TEST_F(Host, PanoramaHeadersAndWebPReportTheirSizesAsTheyAre) {
     EXPECT_NE(run.out.find("\"width\":100000,\"height\":50000,\"area\":5000000000,\"attributes\":[]"), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("\"width\":1280,\"height\":960,\"area\":1228800"), std::string::npos) << run.out;
+}
+#endif
+
+std::string utf8(const std::filesystem::path& p) { return std::filesystem::path(p).make_preferred().u8string(); }
+
+std::string jsonEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+}
+
+// Names a Japanese user's library holds: in code page 932, with a Latin
+// accent, and outside it (a Chinese character, an emoji); the rule file in a
+// folder named in Japanese and in one whose name code page 932 cannot spell.
+TEST_F(Host, EveryNameAUserCanGiveReachesItsFile) {
+    namespace fs = std::filesystem;
+    const fs::path photos = dir.path() / fs::u8path("写真");
+    fs::create_directories(photos);
+    std::vector<std::string> images;
+    for (const char* name : {"夏.png", "café.png", "图片.bmp", "写真😀.bmp"}) {
+        fs::copy_file(this->images / "a.png", photos / fs::u8path(name));
+        images.push_back(utf8(photos / fs::u8path(name)));
+    }
+    for (const char* folder : {"規則", "图"}) {
+        const fs::path config = dir.path() / fs::u8path(folder) / "r.ini";
+        fs::create_directories(config.parent_path());
+        fs::copy_file(rules, config);
+        HostRun run = runHost({"classify", "--config", utf8(config), utf8(photos)}, dir);
+        EXPECT_EQ(run.status, 0) << folder << run.err;
+        std::vector<std::string> lines = linesOf(run.out);
+        std::sort(lines.begin(), lines.end());
+        std::vector<std::string> expected;
+        for (const std::string& image : images) expected.push_back(image + "\t20\xC3\x97" "10\t200 px\tsmall [Size]");
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(lines, expected) << folder;
+
+        std::vector<std::string> args = {"classify", "--json", "--config", utf8(config)};
+        args.insert(args.end(), images.begin(), images.end());
+        run = runHost(args, dir);
+        EXPECT_EQ(run.status, 0) << folder << run.err;
+        lines = linesOf(run.out);
+        ASSERT_EQ(lines.size(), images.size()) << run.out;
+        for (std::size_t i = 0; i < images.size(); ++i)
+            EXPECT_EQ(lines[i].rfind("{\"path\":\"" + jsonEscaped(images[i]) + "\",\"width\":20,", 0), 0u) << lines[i];
+    }
+}
+
+TEST_F(Host, HelpAndVersionGoToStandardOutput) {
+    for (const auto& args : {std::vector<std::string>{"--help"}, {"classify", "--help"}, {"--version"}}) {
+        const HostRun run = runHost(args, dir);
+        EXPECT_EQ(run.status, 0) << args.back();
+        EXPECT_NE(run.out.find(args.back() == "--version" ? "pixtagger-host 1." : "Usage: pixtagger-host"), std::string::npos)
+            << run.out;
+    }
+}
+
+#if !defined(_WIN32)
+std::string base64(const std::string& bytes) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::string group = bytes.substr(i, 3) + std::string(2, '\0');
+        unsigned v = 0;
+        for (char c : group.substr(0, 3)) v = v << 8 | static_cast<unsigned char>(c);
+        for (std::size_t k = 0; k < 4; ++k) out += k <= bytes.size() - i ? kDigits[(v >> (18 - 6 * k)) & 63] : '=';
+    }
+    return out;
+}
+
+// File names are bytes here: JSON stays valid UTF-8 and keeps the bytes, and
+// a newline in a name does not split its text line.
+TEST_F(Host, NamesThatAreNotUtf8OrHoldANewlineKeepOneValidLine) {
+    writePng(dir.file("caf\xE9.png"), 20, 10);
+    writePng(dir.file("two\nlines.png"), 20, 10);
+    HostRun run = runHost({"classify", "--json", "--config", rules, dir.file("caf\xE9.png")}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string path = dir.file("caf\xE9.png");
+    EXPECT_EQ(run.out.rfind("{\"path\":\"" + dir.file("caf\xEF\xBF\xBD.png") + "\",\"path_base64\":\"" + base64(path) + "\",", 0), 0u)
+        << run.out;
+    run = runHost({"classify", "--config", rules, dir.file("two\nlines.png")}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(linesOf(run.out), std::vector<std::string>{dir.file("two\\nlines.png") + "\t20\xC3\x97" "10\t200 px\tsmall [Size]"});
 }
 #endif
 
