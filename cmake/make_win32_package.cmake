@@ -1,14 +1,15 @@
 # Stages and zips the Windows release (cmake -P; called by win32_package.cmake).
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE}/examples ${STAGE}/docs)
-execute_process(COMMAND ${STRIP} --strip-debug -o ${STAGE}/pixtagger.dll ${DLL} RESULT_VARIABLE stripped)
-if(NOT stripped EQUAL 0)
-  message(FATAL_ERROR "could not strip ${DLL}")
-endif()
-execute_process(COMMAND ${STRIP} --strip-debug -o ${STAGE}/pixtagger-host.exe ${HOST} RESULT_VARIABLE stripped)
-if(NOT stripped EQUAL 0)
-  message(FATAL_ERROR "could not strip ${HOST}")
-endif()
+# Symbols and debug information go: a host needs only the export table, and
+# the unwind tables that exceptions need are sections of their own and stay.
+foreach(binary IN ITEMS DLL HOST)
+  get_filename_component(name ${${binary}} NAME)
+  execute_process(COMMAND ${STRIP} --strip-all -o ${STAGE}/${name} ${${binary}} RESULT_VARIABLE stripped)
+  if(NOT stripped EQUAL 0)
+    message(FATAL_ERROR "could not strip ${${binary}}")
+  endif()
+endforeach()
 file(COPY ${DEF} ${SOURCE}/include/pixtagger.h DESTINATION ${STAGE})
 file(COPY ${SOURCE}/examples/rules.ini DESTINATION ${STAGE}/examples)
 file(COPY ${SOURCE}/docs/rule-list.png ${SOURCE}/docs/rule-editor.png DESTINATION ${STAGE}/docs)

@@ -1,6 +1,6 @@
 # pixtagger-<version>-win32.zip from build/win32: what a Windows user takes.
-# The DLL loses its debug information only; the outside check still finds
-# each export's code through the symbol table.
+# The DLL and the host lose their symbols and debug information; the outside
+# check finds each export's code through the export and unwind tables.
 set(PIXTAGGER_PACKAGE_NAME pixtagger-${PROJECT_VERSION}-win32)
 set(PIXTAGGER_PACKAGE ${CMAKE_BINARY_DIR}/${PIXTAGGER_PACKAGE_NAME}.zip)
 add_custom_command(

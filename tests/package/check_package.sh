@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the Windows release zip: exactly the expected files, every program
 # and library in it importing only DLLs that Windows itself provides (the
-# compiler's runtime linked in, not shipped beside it), the DLL without debug
-# information and passing the same outside check as the build's.
+# compiler's runtime linked in, not shipped beside it), both without symbols
+# or debug information, and the DLL passing the same outside check as the
+# build's.
 # Usage: check_package.sh ZIP OBJDUMP CHECK_DLL_SCRIPT
 set -euo pipefail
 zip=$1 objdump=$2 check_dll=$3
@@ -38,6 +39,7 @@ for binary in "$unpacked/$name/pixtagger.dll" "$unpacked/$name/pixtagger-host.ex
     [[ "$system_dlls" == *" $lower "* ]] || fail "$(basename "$binary") imports $imported"
   done < <("$objdump" -p "$binary" | sed -n 's/^\s*DLL Name: //p')
   if "$objdump" -h "$binary" | grep -q '\.debug_'; then fail "$(basename "$binary") still has debug information"; fi
+  "$objdump" -t "$binary" | grep -qx 'no symbols' || fail "$(basename "$binary") still has its symbol table"
 done
 
 grep -q "acConfigDlg @1" "$unpacked/$name/pixtagger.def" || fail "pixtagger.def lacks acConfigDlg @1"

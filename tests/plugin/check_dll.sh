@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built pixtagger.dll from the outside, since the 32-bit product cannot
 # run here: exactly the expected exports at their ordinals, each returning with
-# `ret N` (4 bytes per parameter, i686 only), no imports beyond Windows system
+# `ret N` (4 bytes per parameter, i686 only; found through the export table
+# and the unwind tables, so a DLL without symbols passes too), no imports beyond Windows system
 # DLLs, the dialog templates in Japanese (type 5, language 1041) and the
 # manifest as resource type 24, id 2, language 1033, with no version resource.
 # Usage: check_dll.sh OBJDUMP DLL
@@ -55,14 +56,22 @@ if [ "$actual" != "$want" ]; then
   diff <(echo "$want") <(echo "$actual") | sed 's/^/  /' || true
 fi
 
+# Where each function ends, from the unwind tables that even a DLL stripped of
+# its symbols keeps: the .eh_frame entries on i686 (DWARF unwinding), the
+# .pdata function table on x86_64.
+declare -A end_of
+while read -r from to; do end_of[$((16#$from))]=$((16#$to)); done < <(
+  "$objdump" --dwarf=frames "$dll" | sed -n 's/.* FDE cie=[0-9a-f]* pc=\([0-9a-f]*\)\.\.\([0-9a-f]*\)$/\1 \2/p'
+  sed -n '/^The Function Table/,/^$/ s/^ *[0-9a-f]*:\s*\([0-9a-f]*\) \([0-9a-f]*\) [0-9a-f]*$/\1 \2/p' <<<"$headers")
+
 # Every return of each export pops exactly its own arguments.
 while read -r ord name bytes; do
   rva=${rva_of[$ord]:-}
   [ -n "$rva" ] || { fail "$name: no address at ordinal $ord"; continue; }
-  start=$(printf '0x%x' $((0x$image_base + 0x$rva)))
-  stop=$(printf '0x%x' $((start + 0x400)))
-  body=$("$objdump" -d --no-show-raw-insn --start-address="$start" --stop-address="$stop" "$dll" |
-    awk '/^[0-9a-f]+ <.*>:$/ { n++ } n == 1')
+  start=$((0x$image_base + 0x$rva))
+  stop=${end_of[$start]:-}
+  [ -n "$stop" ] || { fail "$name: no unwind entry gives the end of its code"; continue; }
+  body=$("$objdump" -d --no-show-raw-insn --start-address="$start" --stop-address="$stop" "$dll")
   rets=$(grep -oE '\sret[lq]?(\s+\$0x[0-9a-f]+)?\s*$' <<<"$body" | sed 's/^\s*//; s/\s*$//' | sort -u || true)
   if [ "$is_i686" = 1 ] && [ "$bytes" != 0 ]; then
     want_ret="ret \$0x$(printf '%x' "$bytes")"
