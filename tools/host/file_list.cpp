@@ -6,12 +6,13 @@
 
 namespace fs = std::filesystem;
 
-bool hasImageExtension(const fs::path& name) {
+namespace {
+
+bool hasExtensionIn(const fs::path& name, const char* const* begin, const char* const* end) {
     // Compared in the path's own characters (UTF-16 on Windows): the
     // extensions are ASCII, and a name need not convert to anything else.
     const fs::path::string_type ext = name.extension().native();
-    static const char* const kExtensions[] = {"jpg", "jpeg", "jpe", "png", "gif", "bmp", "dib", "tif", "tiff", "webp"};
-    return std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](const char* known) {
+    return std::any_of(begin, end, [&](const char* known) {
         const std::size_t n = std::char_traits<char>::length(known);
         if (ext.size() != n + 1) return false;
         for (std::size_t i = 0; i < n; ++i) {
@@ -21,6 +22,29 @@ bool hasImageExtension(const fs::path& name) {
         }
         return true;
     });
+}
+
+// Camera raw files that Exiv2 0.27 gives the full image's size for: the
+// TIFF-based ones by their full-size directory (not a preview kept first),
+// CR2, RAF and ORF, RW2 and RWL by their own readers. CR3 is left out: Exiv2
+// reads it only with its BMFF support switched on.
+const char* const kRawExtensions[] = {"dng", "cr2", "nef", "nrw", "arw", "sr2", "srf", "orf", "rw2",
+                                      "rwl", "pef", "raf", "srw", "3fr", "erf", "mef", "mos"};
+
+}  // namespace
+
+bool hasRawExtension(const fs::path& name) {
+    return hasExtensionIn(name, std::begin(kRawExtensions), std::end(kRawExtensions));
+}
+
+bool hasImageExtension(const fs::path& name) {
+    static const char* const kExtensions[] = {"jpg", "jpeg", "jpe", "png", "gif", "bmp", "dib", "tif", "tiff", "webp"};
+    if (hasExtensionIn(name, std::begin(kExtensions), std::end(kExtensions))) return true;
+#if defined(_WIN32)
+    return false;  // WIC reads raw files only where a codec for them is installed
+#else
+    return hasRawExtension(name);
+#endif
 }
 
 std::string nonFileKind(const fs::path& path) {

@@ -18,5 +18,9 @@ FileList collectImageFiles(const std::vector<std::filesystem::path>& paths);
 // writer would wait forever, so such paths are refused before any read.
 std::string nonFileKind(const std::filesystem::path& path);
 
-// Whether a file name has one of the image extensions searched for in folders.
+// Whether a file name has one of the image extensions searched for in folders
+// (camera raw files too in the Linux build).
 bool hasImageExtension(const std::filesystem::path& name);
+
+// Whether a file name has the extension of a camera raw format.
+bool hasRawExtension(const std::filesystem::path& name);
