@@ -1,0 +1,47 @@
+// The keywords pixtagger-host keeps in XMP: three keyword properties that
+// photo managers read, and, in a namespace of our own, the record of which
+// of their values this program put there.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Exiv2 {
+class XmpData;
+}
+
+// One matching rule's names in UTF-8; an empty category is none.
+struct Keyword {
+    std::string name;
+    std::string category;
+};
+
+// One value added to or removed from a keyword property such as "dc:subject".
+struct KeywordEdit {
+    std::string property;
+    std::string value;
+};
+
+struct KeywordEdits {
+    std::vector<KeywordEdit> added;
+    std::vector<KeywordEdit> removed;
+    bool recordChanged = false;  // our record of what is ours changed
+    bool any() const { return !added.empty() || !removed.empty() || recordChanged; }
+};
+
+// Our namespace: the record's bags are pixtagger:dcSubject,
+// pixtagger:lrHierarchicalSubject and pixtagger:digiKamTagsList.
+extern const char* const kPixtaggerXmpNamespace;
+extern const char* const kPixtaggerXmpPrefix;
+
+// Registers our namespace with Exiv2 (and its XMP toolkit). Exiv2's registry
+// is one for the whole process: call once, before any thread uses XMP.
+void registerPixtaggerXmpNamespace();
+
+// Brings the keyword properties of `xmp` in line with `keywords`, the
+// matching rules in rule order: adds what is missing, removes what we added
+// earlier and no longer applies, and leaves every other value and property
+// alone. Throws std::runtime_error with a one-line reason, `xmp` unchanged,
+// when a keyword property has a form this program does not edit (items
+// with qualifiers, a structure).
+KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keywords);
