@@ -15,6 +15,7 @@
 #include "image_size.h"
 #include "path_text.h"
 #include "text_encoding.h"
+#include "xmp_sidecar.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -38,7 +39,101 @@ struct Result {
     std::string error;
     ImageSize size;
     std::vector<Attribute> attributes;
+    SidecarResult sidecar;
 };
+
+// --xmp: each image's sidecar, on the worker that classified it. The new
+// sidecars wait in one group and reach the disk together when the first of
+// them is about to be printed.
+#if defined(_WIN32)
+class SidecarStep {  // main refuses --xmp: the Windows builds have no Exiv2
+public:
+    SidecarStep(const Options&, const std::vector<std::filesystem::path>&) {}
+    void update(std::size_t, const std::filesystem::path&, Result&) {}
+    bool known(std::size_t) const { return true; }
+    std::string committed(std::size_t) { return std::string(); }
+};
+#else
+class SidecarStep {
+public:
+    // Before the workers start: Exiv2's namespace registry is not for
+    // threads to fill, and the roles need every file of the run.
+    SidecarStep(const Options& options, const std::vector<std::filesystem::path>& files) : dryRun_(options.dryRun) {
+        if (!options.xmp) return;
+        registerPixtaggerXmpNamespace();
+        roles_ = sidecarRoles(files);
+    }
+
+    void update(std::size_t i, const std::filesystem::path& path, Result& r) {
+        if (roles_[i].repeat) return;
+        std::vector<Keyword> keywords;
+        for (const Attribute& a : r.attributes) keywords.push_back({a.name, a.category});
+        r.sidecar = syncSidecar(path, keywords, roles_[i], dryRun_ ? nullptr : &group_, i);
+    }
+
+    // Whether the staged sidecar of file i has been committed.
+    bool known(std::size_t i) const { return outcomes_.count(i) != 0; }
+
+    // For a staged sidecar, from the printing thread: why it could not be
+    // put in place, or an empty text. Commits what is staged when needed.
+    std::string committed(std::size_t i) {
+        auto it = outcomes_.find(i);
+        if (it == outcomes_.end()) {
+            for (const AtomicFileGroup::Outcome& o : group_.commit()) outcomes_[o.tag] = o.error;
+            it = outcomes_.find(i);
+        }
+        std::string error = it != outcomes_.end() ? it->second : "lost before it was written";
+        if (it != outcomes_.end()) outcomes_.erase(it);
+        return error;
+    }
+
+private:
+    bool dryRun_;
+    std::vector<SidecarRole> roles_;
+    AtomicFileGroup group_;
+    std::map<std::size_t, std::string> outcomes_;
+};
+#endif
+
+// "sidecar" and "sidecar_changed", and on a dry run what would be added and
+// removed; the path members as the image's own are written.
+std::string sidecarJson(const SidecarResult& s, bool dryRun) {
+    std::string members = ",\"sidecar\":null";
+    if (!s.path.empty()) {
+        members = "," + pathJsonMembers(s.path);
+        members.replace(2, 4, "sidecar");
+        const std::size_t base64 = members.find(",\"path_base64\"");
+        if (base64 != std::string::npos) members.replace(base64 + 2, 4, "sidecar");
+    }
+    const bool changed = s.status == SidecarResult::Status::Created || s.status == SidecarResult::Status::Updated;
+    members += std::string(",\"sidecar_changed\":") + (changed ? "true" : "false");
+    if (!dryRun) return members;
+    for (const auto& [name, edits] : {std::make_pair("add", &s.edits.added), std::make_pair("remove", &s.edits.removed)}) {
+        members += std::string(",\"sidecar_") + name + "\":[";
+        for (std::size_t i = 0; i < edits->size(); ++i) {
+            members += (i > 0 ? ",{\"property\":" : "{\"property\":") + jsonString((*edits)[i].property) +
+                       ",\"value\":" + jsonString((*edits)[i].value) + "}";
+        }
+        members += "]";
+    }
+    return members;
+}
+
+// A dry run's line under the image's: the sidecar and its edits.
+std::string dryRunLine(const SidecarResult& s) {
+    if (s.status != SidecarResult::Status::Created && s.status != SidecarResult::Status::Updated) return "";
+    std::string line = std::string("  would ") + (s.status == SidecarResult::Status::Created ? "create " : "update ") +
+                       pathText(s.path) + ":";
+    const char* separator = " ";
+    for (const auto& [sign, edits] : {std::make_pair("-", &s.edits.removed), std::make_pair("+", &s.edits.added)}) {
+        for (const KeywordEdit& edit : *edits) {
+            line += separator + std::string(sign) + " " + edit.property + " " + jsonString(edit.value);
+            separator = ", ";
+        }
+    }
+    if (s.edits.added.empty() && s.edits.removed.empty()) line += " only our record of what is ours";
+    return line + "\n";
+}
 
 Result classifyOne(const PluginApi& api, const ConditionList* list, const std::filesystem::path& path) {
     Result r;
@@ -81,7 +176,7 @@ std::string textLine(const std::filesystem::path& path, const Result& r) {
     return line + "\n";
 }
 
-std::string jsonLine(const std::filesystem::path& path, const Result& r) {
+std::string jsonLine(const std::filesystem::path& path, const Result& r, const std::string& more) {
     const std::int64_t area = std::int64_t{r.size.width} * r.size.height;
     std::string line = "{" + pathJsonMembers(path) + ",\"width\":" + std::to_string(r.size.width) +
                        ",\"height\":" + std::to_string(r.size.height) + ",\"area\":" + std::to_string(area) +
@@ -91,7 +186,7 @@ std::string jsonLine(const std::filesystem::path& path, const Result& r) {
         line += "{\"name\":" + jsonString(r.attributes[i].name) + ",\"category\":" +
                 (r.attributes[i].hasCategory ? jsonString(r.attributes[i].category) : "null") + "}";
     }
-    return line + "]}\n";
+    return line + "]" + more + "}\n";
 }
 
 // A single updating line: done / total and images per second.
@@ -143,12 +238,14 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
     // Reading headers is the cost: workers take files in turn, and this
     // thread prints each result as soon as all before it are printed.
     std::vector<Result> results(files.size());
+    SidecarStep sidecarStep(options, files);
     std::mutex mutex;
     std::condition_variable ready;
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t i; (i = next++) < files.size();) {
             Result r = classifyOne(api, list, files[i]);
+            if (options.xmp && r.readable) sidecarStep.update(i, files[i], r);
             r.done = true;
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -163,6 +260,7 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
 
     RunReport report;
     std::map<std::string, std::size_t> counts;
+    std::size_t sidecars[5] = {};  // by SidecarResult::Status
     Progress progress(out, err, files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         Result r;
@@ -171,13 +269,26 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
             ready.wait(lock, [&] { return results[i].done; });
             r = std::move(results[i]);
         }
+        if (r.sidecar.staged) {
+            if (!sidecarStep.known(i)) {
+                // The workers run a few hundred files ahead first, so that
+                // one flush to the disk covers them all.
+                const std::size_t ahead = std::min(files.size() - 1, i + 500);
+                std::unique_lock<std::mutex> lock(mutex);
+                ready.wait_for(lock, std::chrono::milliseconds(200), [&] { return ahead == i || results[ahead].done; });
+            }
+            const std::string error = sidecarStep.committed(i);
+            if (!error.empty()) r.sidecar = {SidecarResult::Status::Failed, r.sidecar.path, error, {}, false};
+        }
         if (!r.readable) {
             progress.clear();
             ++report.unreadable;
             std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(files[i]).c_str(), r.error.c_str());
         } else {
             ++report.images;
-            const std::string line = options.json ? jsonLine(files[i], r) : textLine(files[i], r);
+            std::string line = options.json ? jsonLine(files[i], r, options.xmp ? sidecarJson(r.sidecar, options.dryRun) : "")
+                                            : textLine(files[i], r);
+            if (options.dryRun && !options.json) line += dryRunLine(r.sidecar);
             if (progress.sharesTerminal()) {
                 progress.clear();
                 std::fwrite(line.data(), 1, line.size(), out);
@@ -186,6 +297,11 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
                 std::fwrite(line.data(), 1, line.size(), out);
             }
             for (const Attribute& a : r.attributes) ++counts[a.hasCategory ? a.name + " [" + a.category + "]" : a.name];
+            ++sidecars[static_cast<int>(r.sidecar.status)];
+            if (r.sidecar.status == SidecarResult::Status::Failed) {
+                progress.clear();
+                std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(r.sidecar.path).c_str(), r.sidecar.error.c_str());
+            }
         }
         progress.update(i + 1);
     }
@@ -197,5 +313,13 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
     std::vector<std::pair<std::string, std::size_t>> sorted(counts.begin(), counts.end());
     std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     for (const auto& [name, count] : sorted) std::fprintf(err, "  %s: %zu\n", name.c_str(), count);
+    using Status = SidecarResult::Status;
+    report.sidecarsFailed = sidecars[static_cast<int>(Status::Failed)];
+    if (options.xmp) {
+        std::fprintf(err, options.dryRun ? "sidecars (dry run, nothing written): %zu to create, %zu to update, %zu unchanged, %zu failed\n"
+                                         : "sidecars: %zu created, %zu updated, %zu unchanged, %zu failed\n",
+                     sidecars[static_cast<int>(Status::Created)], sidecars[static_cast<int>(Status::Updated)],
+                     sidecars[static_cast<int>(Status::Unchanged)], report.sidecarsFailed);
+    }
     return report;
 }

@@ -11,13 +11,15 @@
 #include "plugin_api.h"
 
 struct RunReport {
-    std::size_t images = 0;      // read and classified
-    std::size_t unreadable = 0;  // reported on the error stream and skipped
+    std::size_t images = 0;          // read and classified
+    std::size_t unreadable = 0;      // reported on the error stream and skipped
+    std::size_t sidecarsFailed = 0;  // --xmp: named on the error stream, left as they were
 };
 
 // One line per image on `out` (text, or a JSON object per line), a summary
 // and the unreadable files on `err`, and a progress line on `err` when it is
-// a terminal and many files are queued.
+// a terminal and many files are queued. With --xmp each image's sidecar is
+// brought up to date after its classification, on the same worker thread.
 RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
                         const std::vector<std::filesystem::path>& files, const Options& options, std::FILE* out,
                         std::FILE* err);

@@ -172,7 +172,7 @@ int run(const std::vector<std::string>& args) {
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     const RunReport report = classifyFiles(api, list, files.files, *options, stdout, stderr);
     api.releaseConfig(list);
-    return report.unreadable + files.missing.size() == 0 ? kAllRead : kSomeUnreadable;
+    return report.unreadable + report.sidecarsFailed + files.missing.size() == 0 ? kAllRead : kSomeUnreadable;
 }
 
 }  // namespace
