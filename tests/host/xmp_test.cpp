@@ -1,0 +1,216 @@
+// pixtagger-host classify --xmp end to end (Linux build): sidecars created,
+// left untouched, brought up to date around what other programs wrote,
+// refused when they are not XMP or cannot be written, and read back by
+// exiftool.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "host_run.h"
+#include "image_files.h"
+#include "program_location.h"
+#include "temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+std::size_t entries(const fs::path& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+// What other programs left in a sidecar: keywords ("tiny" among them before
+// any rule named it), a rating, a darktable history, a namespace Exiv2 does
+// not know.
+const char* const kForeign = R"(<?xml version="1.0" encoding="UTF-8"?>
+<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">
+ <rdf:Description rdf:about="" xmlns:xmp="http://ns.adobe.com/xap/1.0/" xmlns:dc="http://purl.org/dc/elements/1.1/"
+   xmlns:darktable="http://darktable.sf.net/" xmlns:acme="http://example.com/acme/1.0/" xmp:Rating="3" acme:Mood="calm">
+  <darktable:history><rdf:Seq><rdf:li darktable:operation="exposure" darktable:enabled="1"/></rdf:Seq></darktable:history>
+  <dc:subject><rdf:Bag><rdf:li>holiday</rdf:li><rdf:li>tiny</rdf:li></rdf:Bag></dc:subject>
+ </rdf:Description>
+</rdf:RDF></x:xmpmeta>)";
+
+class Xmp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::permissions(dir.path(), fs::perms(0755));  // reachable by the unprivileged user of one case
+        fs::create_directory(images);
+        writePng(png, 20, 10);  // 200 px: small [Size] and tiny
+        writeRules("small", 2);
+    }
+
+    // Below 1000 px `name` in category Size; below 500 px tiny, no category.
+    void writeRules(const std::string& name, int count) {
+        writeBytes(rules, "[Conditions]\r\nnum=" + std::to_string(count) + "\r\n[Condition0]\r\n_attName=" + name +
+                              "\r\n_catName=Size\r\n_type=0\r\n_a=1000\r\n_cmbA=0\r\n"
+                              "[Condition1]\r\n_attName=tiny\r\n_type=0\r\n_a=500\r\n_cmbA=0\r\n");
+    }
+
+    HostRun xmp(std::vector<std::string> args, const std::string& launcher = "") {
+        args.insert(args.begin(), {"classify", "--xmp", "--config", rules});
+        return runHost(args, dir, "", launcher);
+    }
+
+    TempDir dir;
+    fs::path images = dir.path() / "images";
+    std::string png = (images / "a.png").string();
+    std::string sidecar = png + ".xmp";
+    std::string rules = dir.file("rules.ini");
+};
+
+TEST_F(Xmp, CreatesASidecarOnlyForKeywordsThenLeavesItUntouched) {
+    writePng((images / "big.png").string(), 1500, 1500);  // matches no rule
+    HostRun run = xmp({"--json", images.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(has(run.out, "\"sidecar\":\"" + sidecar + "\",\"sidecar_changed\":true}")) << run.out;
+    EXPECT_TRUE(has(run.out, "\"sidecar\":null,\"sidecar_changed\":false}")) << run.out;
+    EXPECT_TRUE(has(run.err, "sidecars: 1 created, 0 updated, 0 unchanged, 0 failed")) << run.err;
+    const std::string bytes = readBytes(sidecar);
+    for (const char* item : {"<rdf:li>Size|small</rdf:li>", "<rdf:li>Size/small</rdf:li>", "<rdf:li>small</rdf:li>"})
+        EXPECT_EQ(count(bytes, item), 2u) << item << bytes;  // the property and our record of it
+    EXPECT_EQ(count(bytes, "<rdf:li>tiny</rdf:li>"), 6u) << bytes;
+
+    const auto earlier = fs::last_write_time(sidecar) - std::chrono::hours(1);
+    fs::last_write_time(sidecar, earlier);
+    run = xmp({"--json", png});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(has(run.out, "\"sidecar_changed\":false}")) << run.out;
+    EXPECT_TRUE(has(run.err, "sidecars: 0 created, 0 updated, 1 unchanged, 0 failed")) << run.err;
+    EXPECT_EQ(readBytes(sidecar), bytes);
+    EXPECT_EQ(fs::last_write_time(sidecar), earlier);
+    EXPECT_EQ(entries(images), 3u);  // no temporary file left, no sidecar for big.png
+}
+
+TEST_F(Xmp, ARuleChangeRemovesOnlyOurStaleValues) {
+    writeBytes(sidecar, kForeign);
+    fs::permissions(sidecar, fs::perms(0640));
+    EXPECT_EQ(xmp({png}).status, 0);
+    writeRules("little", 2);  // small renamed
+    const std::string before = readBytes(sidecar);
+    HostRun run = xmp({"--dry-run", png});
+    EXPECT_TRUE(has(run.out, "\n  would update " + sidecar + ": - lr:hierarchicalSubject \"Size|small\", ")) << run.out;
+    EXPECT_TRUE(has(run.out, ", + dc:subject \"little\"\n")) << run.out;
+    EXPECT_EQ(readBytes(sidecar), before);
+
+    run = xmp({png});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string bytes = readBytes(sidecar);
+    EXPECT_FALSE(has(bytes, "small")) << bytes;
+    for (const char* kept : {"<rdf:li>holiday</rdf:li>", "xmp:Rating=\"3\"", "acme:Mood=\"calm\"",
+                             "darktable:operation=\"exposure\"", "<rdf:li>Size|little</rdf:li>"})
+        EXPECT_TRUE(has(bytes, kept)) << kept << bytes;
+    EXPECT_EQ(fs::status(sidecar).permissions(), fs::perms(0640));
+
+    writeRules("little", 0);  // no rules: our values go, the user's own "tiny" stays
+    EXPECT_EQ(xmp({png}).status, 0);
+    bytes = readBytes(sidecar);
+    EXPECT_EQ(count(bytes, "<rdf:li>tiny</rdf:li>"), 1u) << bytes;
+    EXPECT_FALSE(has(bytes, "little")) << bytes;
+    EXPECT_TRUE(has(xmp({png}).err, "0 updated, 1 unchanged")) << readBytes(dir.file("stderr.txt"));
+}
+
+TEST_F(Xmp, LightroomSidecarsAreUpdatedAndRawFilesGiveTheirFullSize) {
+    // Of a RAW+JPEG pair the raw file owns <name>.xmp, as in Lightroom.
+    writePng((images / "b.png").string(), 20, 10);
+    writePreviewFirstTiff((images / "b.nef").string(), 16, 12, 40, 20);
+    writePreviewFirstTiff((images / "c.dng").string(), 16, 12, 60, 10);
+    for (const char* name : {"b.xmp", "c.xmp"}) writeBytes((images / name).string(), kForeign);
+    const HostRun run = xmp({"--json", images.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string folder = images.string() + "/";
+    EXPECT_TRUE(has(run.out, "\"width\":40,\"height\":20,")) << run.out;
+    EXPECT_TRUE(has(run.out, "\"width\":60,\"height\":10,")) << run.out;
+    for (const char* sidecarName : {"b.xmp", "c.xmp", "b.png.xmp"})
+        EXPECT_TRUE(has(run.out, "\"sidecar\":\"" + folder + sidecarName + "\",\"sidecar_changed\":true}")) << run.out;
+    EXPECT_TRUE(has(readBytes(folder + "c.xmp"), "<rdf:li>Size|small</rdf:li>"));
+    EXPECT_FALSE(fs::exists(folder + "b.nef.xmp") || fs::exists(folder + "c.dng.xmp"));
+}
+
+TEST_F(Xmp, ASidecarThatIsNotXmpIsNamedAndLeftAsItIs) {
+    const std::string next = (images / "b.png").string();
+    writePng(next, 20, 10);
+    const struct {
+        const char* bytes;
+        const char* reason;
+    } cases[] = {
+        {"", "not an XMP file"},
+        {"<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF",
+         "not valid XMP"},
+    };
+    for (const auto& c : cases) {
+        writeBytes(sidecar, c.bytes);
+        const HostRun run = xmp({png, next});
+        EXPECT_EQ(run.status, 1) << c.reason;
+        EXPECT_EQ(linesOf(run.out).size(), 2u) << run.out;  // classified all the same
+        EXPECT_TRUE(has(run.err, "pixtagger-host: " + sidecar + ": " + c.reason)) << run.err;
+        EXPECT_EQ(readBytes(sidecar), c.bytes);
+        EXPECT_TRUE(fs::exists(next + ".xmp")) << "the run goes on";
+    }
+}
+
+TEST_F(Xmp, AFolderThatCannotBeWrittenFailsItsSidecarsOnly) {
+    // Root writes anywhere (CI runs as root): the host runs as nobody then.
+    const std::string launcher = ::getuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+    fs::permissions(images, fs::perms(0555));
+    const HostRun run = xmp({png}, launcher);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(linesOf(run.out).size(), 1u) << run.out;
+    EXPECT_TRUE(has(run.err, sidecar + ": cannot create a file in its folder: Permission denied")) << run.err;
+    EXPECT_TRUE(has(run.err, "sidecars: 0 created, 0 updated, 0 unchanged, 1 failed")) << run.err;
+    EXPECT_EQ(entries(images), 1u);
+}
+
+// exiftool, a reader we did not write, lists each property as the JSON
+// output's attributes say: dc:subject "A", lr "C|A", digiKam "C/A".
+TEST_F(Xmp, ExiftoolReadsTheExampleSidecarsAsTheJsonListsThem) {
+    if (std::system("exiftool -ver > /dev/null 2>&1") != 0) GTEST_SKIP() << "exiftool is not installed";
+    const fs::path examples = programDirectory() / ".." / ".." / "examples";
+    fs::remove(png);
+    fs::copy(examples / "images", images);  // the sidecars land in the copy, never in the repository
+    const HostRun run =
+        runHost({"classify", "--xmp", "--json", "--config", (examples / "rules.ini").string(), images.string()}, dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(linesOf(run.out).size(), entries(examples / "images"));
+    const std::regex sidecarMember("\"sidecar\":\"([^\"]+)\"");
+    const std::regex attribute("\\{\"name\":\"([^\"]*)\",\"category\":\"([^\"]*)\"\\}");
+    for (const std::string& line : linesOf(run.out)) {
+        std::smatch path;
+        ASSERT_TRUE(std::regex_search(line, path, sidecarMember)) << line;
+        std::string dc, lr, digiKam;
+        for (std::sregex_iterator it(line.begin(), line.end(), attribute), end; it != end; ++it) {
+            const std::string separator = dc.empty() ? "" : ", ";
+            dc += separator + (*it)[1].str();
+            lr += separator + (*it)[2].str() + "|" + (*it)[1].str();
+            digiKam += separator + (*it)[2].str() + "/" + (*it)[1].str();
+        }
+        const std::string command = "exiftool -q -sep ', ' -p '$XMP-dc:Subject;$XMP-lr:HierarchicalSubject;"
+                                    "$XMP-digiKam:TagsList' '" + path[1].str() + "'";
+        std::FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string read;
+        char buffer[1024];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) read.append(buffer, n);
+        pclose(pipe);
+        EXPECT_EQ(read, dc + ";" + lr + ";" + digiKam + "\n") << line;
+    }
+}
+
+}  // namespace
