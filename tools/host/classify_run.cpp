@@ -63,6 +63,11 @@ public:
         registerPixtaggerXmpNamespace();
         roles_ = sidecarRoles(files);
     }
+    ~SidecarStep() {
+        if (!roles_.empty()) releaseXmpNamespaces();  // the workers are done
+    }
+    SidecarStep(const SidecarStep&) = delete;
+    SidecarStep& operator=(const SidecarStep&) = delete;
 
     void update(std::size_t i, const std::filesystem::path& path, Result& r) {
         if (roles_[i].repeat) return;

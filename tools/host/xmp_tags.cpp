@@ -101,6 +101,8 @@ void registerPixtaggerXmpNamespace() {
     Exiv2::XmpProperties::registerNs(kPixtaggerXmpNamespace, kPixtaggerXmpPrefix);
 }
 
+void releaseXmpNamespaces() { Exiv2::XmpParser::terminate(); }
+
 KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keywords) {
     struct Plan {
         Items present, record, wanted;

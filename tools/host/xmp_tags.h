@@ -38,6 +38,10 @@ extern const char* const kPixtaggerXmpPrefix;
 // is one for the whole process: call once, before any thread uses XMP.
 void registerPixtaggerXmpNamespace();
 
+// Empties that registry, ours and the namespaces met in files: Exiv2 frees
+// their names only so. Call once, after the threads are done with XMP.
+void releaseXmpNamespaces();
+
 // Brings the keyword properties of `xmp` in line with `keywords`, the
 // matching rules in rule order: adds what is missing, removes what we added
 // earlier and no longer applies, and leaves every other value and property
