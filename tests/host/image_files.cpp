@@ -192,3 +192,17 @@ void writePreviewFirstTiff(const std::string& path, std::uint32_t previewWidth, 
     tiff.insert(tiff.end(), packed.begin(), packed.end());
     save(path, tiff);
 }
+
+void writeJpegHeaders(const std::string& path, std::uint32_t width, std::uint32_t height,
+                      const std::vector<std::size_t>& commentSizes) {
+    Bytes jpeg = {0xFF, 0xD8};
+    for (const std::size_t size : commentSizes) {
+        put32be(jpeg, 0xFFFE0000u | static_cast<std::uint32_t>(size + 2));  // COM and its length
+        jpeg.resize(jpeg.size() + size, 'c');
+    }
+    put32be(jpeg, 0xFFC00011u);  // SOF0, length 17
+    jpeg.push_back(8);
+    put32be(jpeg, height << 16 | width);
+    jpeg.insert(jpeg.end(), {3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1, 0xFF, 0xD9});  // three components, EOI
+    save(path, jpeg);
+}

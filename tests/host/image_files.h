@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 void writePng(const std::string& path, std::uint32_t width, std::uint32_t height);
 void writePngHeaderOnly(const std::string& path, std::uint32_t width, std::uint32_t height);
@@ -15,3 +16,8 @@ void writeTiff(const std::string& path, std::uint32_t width, std::uint32_t heigh
 // (NewSubfileType 0, PackBits), as DNG, NEF and PEF files are laid out.
 void writePreviewFirstTiff(const std::string& path, std::uint32_t previewWidth, std::uint32_t previewHeight,
                            std::uint32_t fullWidth, std::uint32_t fullHeight);
+// A JPEG that is only its headers: comment segments of the given sizes, then
+// the frame header and the end. Sizes place the frame header where a reader's
+// buffers end.
+void writeJpegHeaders(const std::string& path, std::uint32_t width, std::uint32_t height,
+                      const std::vector<std::size_t>& commentSizes);

@@ -108,7 +108,8 @@ Exiv2::DataBuf Exiv2FileIo::read(long rcount) {
 int Exiv2FileIo::getb() {
     if (!open_) return EOF;
     const long offset = position_ - windowStart_;
-    if ((offset >= 0 && offset < windowLength_) || fill()) return window_[static_cast<std::size_t>(position_++ - windowStart_)];
+    if ((offset >= 0 && offset < windowLength_) || fill())
+        return window_[static_cast<std::size_t>(position_++ - windowStart_)];
     eof_ = true;
     return EOF;
 }
@@ -158,7 +159,13 @@ Exiv2::byte* Exiv2FileIo::mmap(bool isWriteable) {
         position_ = position;
     }
     if (wholeInWindow()) return window_.data();
+    // A mapped page past the end of the file faults: a file that shrank
+    // since Exiv2 learned its size is refused instead.
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) throw Exiv2::Error(Exiv2::kerCallFailed, path(), Exiv2::strError(), "fstat");
+    if (knownEnd_ < 0 && size_ < 0) size_ = st.st_size;
     const std::size_t length = size();
+    if (static_cast<std::size_t>(st.st_size) < length) throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
     void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, 0);
     if (mapped == MAP_FAILED) throw Exiv2::Error(Exiv2::kerCallFailed, path(), Exiv2::strError(), "::mmap");
     mapped_ = mapped;

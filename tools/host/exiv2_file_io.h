@@ -61,8 +61,8 @@ private:
     long position_ = 0;
     bool eof_ = false;
     bool error_ = false;
-    mutable long size_ = -1;     // from fstat, or from a read that reached the end
-    long knownEnd_ = -1;         // where a read found the end of the file
+    mutable long size_ = -1;  // from fstat, while no read has found the end
+    long knownEnd_ = -1;  // where a read found the end of the file
     std::array<Exiv2::byte, kWindowSize> window_{};
     long windowStart_ = 0;
     long windowLength_ = 0;

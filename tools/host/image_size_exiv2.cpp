@@ -7,7 +7,7 @@
 
 void initImageSizeReader() {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);  // our own report names unreadable files
-    Exiv2::XmpParser::initialize();                // not thread-safe on first use
+    Exiv2::XmpParser::initialize();  // not thread-safe on first use
 }
 
 bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::string& error) {
