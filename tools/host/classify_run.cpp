@@ -1,18 +1,16 @@
 #include "classify_run.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <climits>
-#include <condition_variable>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <thread>
 #include <utility>
 
 #include "file_list.h"
 #include "image_size.h"
+#include "ordered_batches.h"
 #include "path_text.h"
 #include "text_encoding.h"
 #include "xmp_sidecar.h"
@@ -34,7 +32,6 @@ struct Attribute {
 };
 
 struct Result {
-    bool done = false;
     bool readable = false;
     std::string error;
     ImageSize size;
@@ -240,48 +237,24 @@ private:
 RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
                         const std::vector<std::filesystem::path>& files, const Options& options, std::FILE* out,
                         std::FILE* err) {
-    // Reading headers is the cost: workers take files in turn, and this
-    // thread prints each result as soon as all before it are printed.
-    std::vector<Result> results(files.size());
+    // Reading headers is the cost: every core, this thread's included, takes
+    // batches of files, and this thread prints each result once all before
+    // it are printed.
     SidecarStep sidecarStep(options, files);
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i; (i = next++) < files.size();) {
-            Result r = classifyOne(api, list, files[i]);
-            if (options.xmp && r.readable) sidecarStep.update(i, files[i], r);
-            r.done = true;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                results[i] = std::move(r);
-            }
-            ready.notify_all();
-        }
-    };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::thread> workers;
-    for (unsigned t = 0; t < std::min<std::size_t>(cores, files.size()); ++t) workers.emplace_back(work);
-
     RunReport report;
     std::map<std::string, std::size_t> counts;
     std::size_t sidecars[5] = {};  // by SidecarResult::Status
     Progress progress(out, err, files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        Result r;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            ready.wait(lock, [&] { return results[i].done; });
-            r = std::move(results[i]);
-        }
+    const auto work = [&](std::size_t i) {
+        Result r = classifyOne(api, list, files[i]);
+        if (options.xmp && r.readable) sidecarStep.update(i, files[i], r);
+        return r;
+    };
+    const auto print = [&](std::size_t i, Result& r, const auto& workAhead) {
         if (r.sidecar.staged) {
-            if (!sidecarStep.known(i)) {
-                // The workers run a few hundred files ahead first, so that
-                // one flush to the disk covers them all.
-                const std::size_t ahead = std::min(files.size() - 1, i + 500);
-                std::unique_lock<std::mutex> lock(mutex);
-                ready.wait_for(lock, std::chrono::milliseconds(200), [&] { return ahead == i || results[ahead].done; });
-            }
+            // The files after this one are classified first, as far as
+            // results are held, so that one flush to the disk covers them all.
+            if (!sidecarStep.known(i)) workAhead();
             const std::string error = sidecarStep.committed(i);
             if (!error.empty()) r.sidecar = {SidecarResult::Status::Failed, r.sidecar.path, error, {}, false};
         }
@@ -309,8 +282,8 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
             }
         }
         progress.update(i + 1);
-    }
-    for (std::thread& t : workers) t.join();
+    };
+    runInOrder<Result>(files.size(), std::thread::hardware_concurrency(), work, print);
     progress.clear();
     std::fflush(out);
 
