@@ -1,28 +1,123 @@
-// Writes N small image files of mixed formats and sizes into a folder, for
-// timing pixtagger-host against other tools on the same files. The JPEG, GIF
-// and WebP files are copies of the shipped examples.
+// Writes N image files into a folder, for timing pixtagger-host against the
+// floor and other tools on the same files. Two sets:
+//   generated  small files of mixed formats and sizes; the JPEG, GIF and
+//              WebP files are copies of the shipped examples;
+//   camera     files as cameras write them: JPEGs whose Exif block carries
+//              a 60 KB thumbnail before the frame header, and TIFF-based raw
+//              files (.dng, .nef) whose first directory is a small preview.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "image_files.h"
 
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+
+void put16(Bytes& b, std::uint32_t v) {
+    b.push_back(static_cast<unsigned char>(v));
+    b.push_back(static_cast<unsigned char>(v >> 8));
+}
+void put32(Bytes& b, std::uint32_t v) {
+    put16(b, v & 0xFFFF);
+    put16(b, v >> 16);
+}
+
+Bytes readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A little-endian TIFF directory at `at` whose values all fit their entries.
+struct Entry {
+    std::uint16_t tag, type;
+    std::uint32_t value;
+};
+void putIfd(Bytes& tiff, const std::vector<Entry>& entries, std::uint32_t next) {
+    put16(tiff, static_cast<std::uint32_t>(entries.size()));
+    for (const Entry& e : entries) {
+        put16(tiff, e.tag);
+        put16(tiff, e.type);
+        put32(tiff, 1);
+        put32(tiff, e.value);  // a SHORT sits in the low half, little-endian
+    }
+    put32(tiff, next);
+}
+
+// `frame` is a whole JPEG (the shipped screen.jpg): its SOI and JFIF block
+// give way to an Exif block, whose IFD1 points at a thumbnail of about
+// 60 KB (the same JPEG padded with a comment, as large as cameras make them).
+Bytes cameraJpeg(const Bytes& frame) {
+    Bytes thumbnail = {0xFF, 0xD8, 0xFF, 0xFE, 0, 0};
+    const std::size_t padding = 60 * 1024 - frame.size();
+    thumbnail[4] = static_cast<unsigned char>((padding + 2) >> 8);
+    thumbnail[5] = static_cast<unsigned char>(padding + 2);
+    thumbnail.resize(thumbnail.size() + padding, 0);
+    thumbnail.insert(thumbnail.end(), frame.begin() + 2, frame.end());
+
+    // IFD0 (orientation, resolution unit, Exif pointer), the Exif IFD
+    // (pixel dimensions), IFD1 (the thumbnail), then the thumbnail itself.
+    Bytes tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    const std::uint32_t ifd0 = 8, exifIfd = ifd0 + 2 + 3 * 12 + 4, ifd1 = exifIfd + 2 + 2 * 12 + 4;
+    const std::uint32_t thumbAt = ifd1 + 2 + 3 * 12 + 4;
+    putIfd(tiff, {{0x0112, 3, 1}, {0x0128, 3, 2}, {0x8769, 4, exifIfd}}, ifd1);
+    putIfd(tiff, {{0xA002, 4, 1920}, {0xA003, 4, 1080}}, 0);
+    putIfd(tiff, {{0x0103, 3, 6}, {0x0201, 4, thumbAt}, {0x0202, 4, static_cast<std::uint32_t>(thumbnail.size())}}, 0);
+    tiff.insert(tiff.end(), thumbnail.begin(), thumbnail.end());
+
+    const std::size_t app1Length = 2 + 6 + tiff.size();
+    Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};  // SOI, APP1, its length, Exif
+    jpeg[4] = static_cast<unsigned char>(app1Length >> 8);
+    jpeg[5] = static_cast<unsigned char>(app1Length);
+    jpeg.insert(jpeg.end(), tiff.begin(), tiff.end());
+    const std::size_t afterJfif = 4 + (std::size_t{frame[4]} << 8 | frame[5]);  // SOI, then APP0
+    jpeg.insert(jpeg.end(), frame.begin() + static_cast<std::ptrdiff_t>(afterJfif), frame.end());
+    return jpeg;
+}
+
+void save(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: make_bench_images FOLDER COUNT EXAMPLES_IMAGES_FOLDER\n");
+    if (argc != 5 || (std::strcmp(argv[1], "generated") != 0 && std::strcmp(argv[1], "camera") != 0)) {
+        std::fprintf(stderr, "usage: make_bench_images generated|camera FOLDER COUNT EXAMPLES_IMAGES_FOLDER\n");
         return 2;
     }
-    namespace fs = std::filesystem;
-    const fs::path folder = argv[1];
-    const int count = std::atoi(argv[2]);
-    const fs::path examples = argv[3];
+    const bool camera = std::strcmp(argv[1], "camera") == 0;
+    const fs::path folder = argv[2];
+    const int count = std::atoi(argv[3]);
+    const fs::path examples = argv[4];
     fs::create_directories(folder);
+    const Bytes jpeg = camera ? cameraJpeg(readFile(examples / "screen.jpg")) : Bytes();
+    // Sensor sizes of common cameras, in turn.
+    static const std::uint32_t kSensors[][2] = {{6000, 4000}, {5472, 3648}, {4000, 3000}, {6240, 4160}};
     for (int i = 0; i < count; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "%06d", i);
-        const std::uint32_t w = 16 + static_cast<std::uint32_t>(i % 48), h = 16 + static_cast<std::uint32_t>(i % 37);
         const std::string base = (folder / name).string();
+        if (camera) {
+            const auto& sensor = kSensors[i / 2 % 4];
+            switch (i % 4) {
+            case 0:
+            case 2: save(base + ".jpg", jpeg); break;
+            case 1: writePreviewFirstTiff(base + ".dng", 160, 120, sensor[0], sensor[1]); break;
+            default: writePreviewFirstTiff(base + ".nef", 160, 120, sensor[0], sensor[1]); break;
+            }
+            continue;
+        }
+        const std::uint32_t w = 16 + static_cast<std::uint32_t>(i % 48), h = 16 + static_cast<std::uint32_t>(i % 37);
         switch (i % 6) {
         case 0: writePng(base + ".png", w, h); break;
         case 1: writeBmp(base + ".bmp", w, h); break;
