@@ -24,7 +24,7 @@ typedef HWND PixtaggerWindow;
 #else
 #  define PIXTAGGER_CALL
 #  define PIXTAGGER_API __attribute__((visibility("default")))
-typedef struct HWND__* PixtaggerWindow;
+typedef struct HWND__* PixtaggerWindow; /* NOLINT(bugprone-reserved-identifier): Windows' own name */
 #endif
 
 #ifdef __cplusplus

@@ -1,5 +1,6 @@
 #include "ui/condition_text.h"
 
+#include <cstddef>
 #include <cstdio>
 
 #include "texts/cp932_texts.h"
@@ -16,7 +17,9 @@ const char* symbol(std::int32_t op, std::int32_t count) {
 std::string formatCondition(const Condition& rule) {
     namespace texts = pixtagger::texts;
     // Two numbers of at most 11 characters and two symbols of two bytes.
-    char text[sizeof texts::kConditionFormatB + 2 * 11 + 2 * 2];
+    constexpr std::size_t kNumber = 11;
+    constexpr std::size_t kSymbol = 2;
+    char text[sizeof texts::kConditionFormatB + 2 * kNumber + 2 * kSymbol];
     if (rule._type == static_cast<std::int32_t>(ConditionType::A)) {
         std::snprintf(text, sizeof text, texts::kConditionFormatA, symbol(rule._cmbA, 5), static_cast<int>(rule._a));
     } else {

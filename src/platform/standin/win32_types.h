@@ -11,8 +11,8 @@ using UINT = unsigned int;
 using LPVOID = void*;
 using LPCSTR = const char*;
 using LPSTR = char*;
-using HINSTANCE = struct HINSTANCE__*;
-using HWND = struct HWND__*;
+using HINSTANCE = struct HINSTANCE__*;  // NOLINT(bugprone-reserved-identifier): Windows' own name
+using HWND = struct HWND__*;  // NOLINT(bugprone-reserved-identifier): Windows' own name
 
 #ifndef TRUE
 #define TRUE 1
