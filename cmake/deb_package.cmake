@@ -1,0 +1,71 @@
+# pixtagger_<version>_<arch>.deb from a native build: `cpack -G DEB` or
+# `ninja package-deb` in the build folder. It installs under /usr what the
+# plain install puts under its prefix (host, plug-in, header, example rules),
+# with the host's man page, made here by help2man, and the copyright and
+# changelog files Debian asks for. The dependencies are the ones
+# dpkg-shlibdeps finds in the two binaries.
+if(PIXTAGGER_SANITIZE OR PIXTAGGER_TSAN)
+  return()  # test builds; the package comes from a plain one
+endif()
+
+find_program(PIXTAGGER_HELP2MAN help2man)
+if(TARGET pixtagger-host AND PIXTAGGER_HELP2MAN)
+  set(man_page ${CMAKE_BINARY_DIR}/man/pixtagger-host.1.gz)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man)
+  add_custom_command(
+    OUTPUT ${man_page}
+    COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${PIXTAGGER_HELP2MAN} -DHOST=$<TARGET_FILE:pixtagger-host>
+      -DWORK=${CMAKE_BINARY_DIR}/man -DOUT=${man_page} -P ${PROJECT_SOURCE_DIR}/cmake/make_man_page.cmake
+    # --version asks the plug-in beside the program.
+    DEPENDS pixtagger pixtagger-host ${PROJECT_SOURCE_DIR}/cmake/make_man_page.cmake
+    COMMENT "Making the man page of pixtagger-host with help2man"
+    VERBATIM)
+  add_custom_target(pixtagger-man-page ALL DEPENDS ${man_page})
+  install(FILES ${man_page} DESTINATION share/man/man1)
+elseif(TARGET pixtagger-host)
+  message(STATUS "help2man not found: no man page for pixtagger-host, and no Debian package")
+endif()
+
+# A native Debian package keeps its changelog as changelog.gz, compressed
+# without a time stamp.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/deb/changelog.in ${CMAKE_BINARY_DIR}/deb/changelog @ONLY)
+execute_process(COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/deb/changelog OUTPUT_FILE ${CMAKE_BINARY_DIR}/deb/changelog.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/deb/copyright ${CMAKE_BINARY_DIR}/deb/changelog.gz
+  DESTINATION share/doc/pixtagger)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME pixtagger)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGE_CONTACT "pixtagger maintainers <maintainers@users.noreply.c-seed-9b4d1ea7.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "classify images by pixel area with user rules")
+set(CPACK_PACKAGE_DESCRIPTION "pixtagger-host reads the width and height of image files from their headers
+(Exiv2) and gives each image the attribute and category names of every
+enabled rule its pixel area satisfies: a comparison with a number, or a
+range. The rules live in an INI file; the classification is done by the
+pixtagger plug-in, loaded at run time through its C exports, as an image
+manager would.
+
+The package holds pixtagger-host, the plug-in (pixtagger.so), its C
+header and example rules.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_post_build.cmake)
+include(CPack)
+
+if(TARGET pixtagger-man-page)
+  add_custom_target(package-deb
+    COMMAND ${CMAKE_CPACK_COMMAND} -G DEB --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    USES_TERMINAL VERBATIM)
+  add_dependencies(package-deb pixtagger pixtagger-host pixtagger-man-page)
+else()
+  add_custom_target(package-deb
+    COMMAND ${CMAKE_COMMAND} -E echo "package-deb: needs pixtagger-host and help2man (apt install help2man)"
+    COMMAND ${CMAKE_COMMAND} -E false
+    VERBATIM)
+endif()
