@@ -1,8 +1,10 @@
 #include <exiv2/exiv2.hpp>
 
 #include <memory>
+#include <mutex>
 
 #include "exiv2_file_io.h"
+#include "exiv2_xmp_lock.h"
 #include "image_size.h"
 
 void initImageSizeReader() {
@@ -12,6 +14,9 @@ void initImageSizeReader() {
 
 bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::string& error) {
     try {
+        // Reading an image's XMP may add to Exiv2's namespace registry, which
+        // a sidecar being encoded on another thread walks without a lock.
+        const std::shared_lock<std::shared_mutex> xmpLock(exiv2XmpLock());
         // Opening reads the header; readMetadata walks the format's
         // structure (segments, chunks, IFDs) without decoding pixels. Both
         // read through one open file and a window of it in memory.
