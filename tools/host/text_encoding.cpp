@@ -26,10 +26,36 @@ std::string cp932ToUtf8(const std::string& text) { return toUtf8(932, text); }
 #else
 #include <iconv.h>
 
+namespace {
+
+// One converter per thread: opening one costs more than a name's conversion.
+class Cp932Converter {
+public:
+    Cp932Converter() : cd_(iconv_open("UTF-8", "CP932")) {}
+    ~Cp932Converter() {
+        if (ok()) iconv_close(cd_);
+    }
+    Cp932Converter(const Cp932Converter&) = delete;
+    Cp932Converter& operator=(const Cp932Converter&) = delete;
+
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    // Back to the initial state, for a text of its own.
+    iconv_t fresh() {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        return cd_;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+}  // namespace
+
 std::string cp932ToUtf8(const std::string& text) {
     if (text.empty()) return text;
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+    thread_local Cp932Converter converter;
+    if (!converter.ok()) return text;
+    iconv_t cd = converter.fresh();
     std::string out(text.size() * 3 + 4, '\0');
     char* in = const_cast<char*>(text.data());
     std::size_t inLeft = text.size();
@@ -46,7 +72,6 @@ std::string cp932ToUtf8(const std::string& text) {
         ++in;
         --inLeft;
     }
-    iconv_close(cd);
     out.resize(out.size() - outLeft);
     return out;
 }
