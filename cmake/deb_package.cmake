@@ -57,7 +57,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_post_build.cmake)
 include(CPack)
 
-if(TARGET pixtagger-man-page)
+# Without them CPack would still write a package, without its dependencies.
+find_program(PIXTAGGER_SHLIBDEPS dpkg-shlibdeps)
+find_program(PIXTAGGER_FILE file)
+if(TARGET pixtagger-man-page AND PIXTAGGER_SHLIBDEPS AND PIXTAGGER_FILE)
   add_custom_target(package-deb
     COMMAND ${CMAKE_CPACK_COMMAND} -G DEB --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
@@ -65,7 +68,7 @@ if(TARGET pixtagger-man-page)
   add_dependencies(package-deb pixtagger pixtagger-host pixtagger-man-page)
 else()
   add_custom_target(package-deb
-    COMMAND ${CMAKE_COMMAND} -E echo "package-deb: needs pixtagger-host and help2man (apt install help2man)"
+    COMMAND ${CMAKE_COMMAND} -E echo "package-deb: needs pixtagger-host, help2man, dpkg-dev and file"
     COMMAND ${CMAKE_COMMAND} -E false
     VERBATIM)
 endif()
