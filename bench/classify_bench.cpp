@@ -39,7 +39,7 @@ void classify(benchmark::State& state, bool matching) {
     image.stateFlags = PIXTAGGER_REQUIRED_STATE;
     image.width = 640;
     image.height = 480;
-    for (auto _ : state) {
+    for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): Google Benchmark's loop variable
         AttributeResult* result = acGetAC(&image, list.get());
         benchmark::DoNotOptimize(result);
         acReleaseAC(result);

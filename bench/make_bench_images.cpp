@@ -57,7 +57,7 @@ void putIfd(Bytes& tiff, const std::vector<Entry>& entries, std::uint32_t next) 
 // 60 KB (the same JPEG padded with a comment, as large as cameras make them).
 Bytes cameraJpeg(const Bytes& frame) {
     Bytes thumbnail = {0xFF, 0xD8, 0xFF, 0xFE, 0, 0};
-    const std::size_t padding = 60 * 1024 - frame.size();
+    const std::size_t padding = std::size_t{60} * 1024 - frame.size();
     thumbnail[4] = static_cast<unsigned char>((padding + 2) >> 8);
     thumbnail[5] = static_cast<unsigned char>(padding + 2);
     thumbnail.resize(thumbnail.size() + padding, 0);

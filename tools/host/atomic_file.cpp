@@ -43,8 +43,9 @@ int createTemp(const fs::path& target, mode_t mode, fs::path& temp, std::string&
     static const std::string pid = std::to_string(::getpid());
     const std::string name = target.filename().string().substr(0, 100);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = target.parent_path() /
-               ("." + name + "." + pid + "-" + std::to_string(counter++) + ".tmp");
+        std::string tempName = ".";
+        tempName.append(name).append(".").append(pid).append("-").append(std::to_string(counter++)).append(".tmp");
+        temp = target.parent_path() / tempName;
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) {
             if (fd < 0) error = reason("cannot create a file in its folder", errno);

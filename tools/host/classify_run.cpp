@@ -209,7 +209,7 @@ public:
         if (done != total_ && now - shown_ < std::chrono::milliseconds(100)) return;
         shown_ = now;
         const double seconds = std::chrono::duration<double>(now - start_).count();
-        std::fprintf(err_, "\r\033[K%zu / %zu  %.0f images/s", done, total_, seconds > 0 ? done / seconds : 0.0);
+        std::fprintf(err_, "\r\033[K%zu / %zu  %.0f images/s", done, total_, seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
         std::fflush(err_);
         visible_ = true;
     }

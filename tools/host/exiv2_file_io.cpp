@@ -17,7 +17,7 @@
 Exiv2FileIo::Exiv2FileIo(const std::filesystem::path& path) : path_(path) {}
 
 Exiv2FileIo::~Exiv2FileIo() {
-    munmap();
+    Exiv2FileIo::munmap();  // this class's own, as the destructor must
     if (fd_ >= 0) ::close(fd_);
 }
 

@@ -24,9 +24,9 @@ template <typename Result, typename Work, typename Consume>
 void runInOrder(std::size_t count, unsigned threads, Work work, Consume consume) {
     if (count == 0) return;
     threads = std::max(1u, threads);
-    const std::size_t batchSize = std::clamp<std::size_t>(count / (threads * 16u), 1, 64);
+    const std::size_t batchSize = std::clamp<std::size_t>(count / (std::size_t{threads} * 16u), 1, 64);
     const std::size_t batches = (count + batchSize - 1) / batchSize;
-    const std::size_t ring = 4u * threads;
+    const std::size_t ring = std::size_t{4} * threads;
 
     struct Slot {
         std::vector<Result> results;
@@ -55,7 +55,7 @@ void runInOrder(std::size_t count, unsigned threads, Work work, Consume consume)
     const auto canClaim = [&] { return claimed < batches && claimed - consumed < ring; };
     auto worker = [&] {
         std::unique_lock<std::mutex> lock(mutex);
-        while (claimed < batches) {
+        while (claimed < batches) {  // NOLINT(bugprone-infinite-loop): runBatch advances claimed
             if (canClaim()) {
                 runBatch(lock);
             } else {
