@@ -17,8 +17,9 @@ inline double secondsSince(std::chrono::steady_clock::time_point start) {
 
 class ScratchDir {
 public:
-    ScratchDir() : path_(std::filesystem::temp_directory_path() / ("pixtagger-bench-" + std::to_string(
-                                                                         std::chrono::steady_clock::now().time_since_epoch().count()))) {
+    ScratchDir()
+        : path_(std::filesystem::temp_directory_path() /
+                ("pixtagger-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))) {
         std::filesystem::create_directories(path_);
     }
     ~ScratchDir() {

@@ -44,8 +44,8 @@ void classify(benchmark::State& state, bool matching) {
         benchmark::DoNotOptimize(result);
         acReleaseAC(result);
     }
-    state.counters["ns/image"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns/image"] = benchmark::Counter(static_cast<double>(state.iterations()),
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["ns/rule"] = benchmark::Counter(static_cast<double>(state.iterations()) * n,
                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }

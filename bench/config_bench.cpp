@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     // moves O(n^2) bytes; the largest n is saved only when asked for.
     std::uint32_t maxNewSave = 1000;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--max-new-save") == 0) maxNewSave = static_cast<std::uint32_t>(std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--max-new-save") == 0)
+            maxNewSave = static_cast<std::uint32_t>(std::atoi(argv[i + 1]));
     }
     bench::ScratchDir dir;
     for (std::uint32_t n : {10u, 100u, 1000u, 10000u}) {

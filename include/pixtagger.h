@@ -17,13 +17,13 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  include <windows.h>
-#  define PIXTAGGER_CALL __stdcall
-#  define PIXTAGGER_API
+#include <windows.h>
+#define PIXTAGGER_CALL __stdcall
+#define PIXTAGGER_API
 typedef HWND PixtaggerWindow;
 #else
-#  define PIXTAGGER_CALL
-#  define PIXTAGGER_API __attribute__((visibility("default")))
+#define PIXTAGGER_CALL
+#define PIXTAGGER_API __attribute__((visibility("default")))
 typedef struct HWND__* PixtaggerWindow; /* NOLINT(bugprone-reserved-identifier): Windows' own name */
 #endif
 
@@ -44,10 +44,10 @@ typedef struct AttributeResult AttributeResult;
    and never writes; the bytes between them, and any after height, are the
    host's own. */
 typedef struct ImageRecord {
-    uint32_t stateFlags;     /* byte 0: states the host has completed */
-    uint8_t  hostFields[16]; /* bytes 4 to 19: not read by the plug-in */
-    int32_t  width;          /* byte 20: width in pixels */
-    int32_t  height;         /* byte 24: height in pixels */
+    uint32_t stateFlags; /* byte 0: states the host has completed */
+    uint8_t hostFields[16]; /* bytes 4 to 19: not read by the plug-in */
+    int32_t width; /* byte 20: width in pixels */
+    int32_t height; /* byte 24: height in pixels */
 } ImageRecord;
 
 /*  1 */ PIXTAGGER_API void PIXTAGGER_CALL acConfigDlg(ConditionList* list, PixtaggerWindow parent);
@@ -64,18 +64,18 @@ typedef struct ImageRecord {
 /* 12 */ PIXTAGGER_API void PIXTAGGER_CALL acSaveConfig(const ConditionList* list, const char* path);
 
 /* Pointer types for hosts that resolve the exports at run time. */
-typedef void (PIXTAGGER_CALL* PFN_acConfigDlg)(ConditionList*, PixtaggerWindow);
-typedef AttributeResult* (PIXTAGGER_CALL* PFN_acGetAC)(const ImageRecord*, const ConditionList*);
-typedef const char* (PIXTAGGER_CALL* PFN_acGetAttName)(const AttributeResult*, uint32_t);
-typedef int32_t (PIXTAGGER_CALL* PFN_acGetAttNum)(const AttributeResult*);
-typedef const char* (PIXTAGGER_CALL* PFN_acGetCatPath)(const AttributeResult*, uint32_t);
-typedef int32_t (PIXTAGGER_CALL* PFN_acGetRequireOfPIState)(void);
-typedef const char* (PIXTAGGER_CALL* PFN_acGetSummary)(void);
-typedef const char* (PIXTAGGER_CALL* PFN_acGetVersion)(void);
-typedef ConditionList* (PIXTAGGER_CALL* PFN_acLoadConfig)(const char*);
-typedef void (PIXTAGGER_CALL* PFN_acReleaseAC)(AttributeResult*);
-typedef void (PIXTAGGER_CALL* PFN_acReleaseConfig)(ConditionList*);
-typedef void (PIXTAGGER_CALL* PFN_acSaveConfig)(const ConditionList*, const char*);
+typedef void(PIXTAGGER_CALL* PFN_acConfigDlg)(ConditionList*, PixtaggerWindow);
+typedef AttributeResult*(PIXTAGGER_CALL* PFN_acGetAC)(const ImageRecord*, const ConditionList*);
+typedef const char*(PIXTAGGER_CALL* PFN_acGetAttName)(const AttributeResult*, uint32_t);
+typedef int32_t(PIXTAGGER_CALL* PFN_acGetAttNum)(const AttributeResult*);
+typedef const char*(PIXTAGGER_CALL* PFN_acGetCatPath)(const AttributeResult*, uint32_t);
+typedef int32_t(PIXTAGGER_CALL* PFN_acGetRequireOfPIState)(void);
+typedef const char*(PIXTAGGER_CALL* PFN_acGetSummary)(void);
+typedef const char*(PIXTAGGER_CALL* PFN_acGetVersion)(void);
+typedef ConditionList*(PIXTAGGER_CALL* PFN_acLoadConfig)(const char*);
+typedef void(PIXTAGGER_CALL* PFN_acReleaseAC)(AttributeResult*);
+typedef void(PIXTAGGER_CALL* PFN_acReleaseConfig)(ConditionList*);
+typedef void(PIXTAGGER_CALL* PFN_acSaveConfig)(const ConditionList*, const char*);
 
 #ifdef __cplusplus
 }

@@ -9,11 +9,11 @@ class ProfileFile;
 
 // Operator index of _cmbA (all five) and of _cmbB1/_cmbB2 (the first two).
 enum class CompareOp : std::int32_t {
-    Less = 0,          // ＜
-    LessEqual = 1,     // ≦
-    Equal = 2,         // ＝
+    Less = 0,  // ＜
+    LessEqual = 1,  // ≦
+    Equal = 2,  // ＝
     GreaterEqual = 3,  // ≧
-    Greater = 4,       // ＞
+    Greater = 4,  // ＞
 };
 
 // _type: 0 is a single comparison with _a; every other value is a range.
@@ -42,9 +42,9 @@ struct Condition {
     void save(const ProfileFile& file, const char* section) const;
 
     friend bool operator==(const Condition& l, const Condition& r) {
-        return l._bEnable == r._bEnable && l._attName == r._attName && l._catName == r._catName &&
-               l._type == r._type && l._a == r._a && l._b1 == r._b1 && l._b2 == r._b2 &&
-               l._cmbA == r._cmbA && l._cmbB1 == r._cmbB1 && l._cmbB2 == r._cmbB2;
+        return l._bEnable == r._bEnable && l._attName == r._attName && l._catName == r._catName && l._type == r._type &&
+               l._a == r._a && l._b1 == r._b1 && l._b2 == r._b2 && l._cmbA == r._cmbA && l._cmbB1 == r._cmbB1 &&
+               l._cmbB2 == r._cmbB2;
     }
     friend bool operator!=(const Condition& l, const Condition& r) { return !(l == r); }
 };

@@ -22,12 +22,8 @@ inline constexpr unsigned kTypeA[5] = {kBelow, kBelow | kEqual, kEqual, kEqual |
 
 // Relations of the area to a type B bound. Only "strict" and "inclusive"
 // exist; any other code leaves that side of the range open.
-inline unsigned lowerMask(std::int32_t op) {
-    return op == 0 ? kAbove : op == 1 ? (kEqual | kAbove) : kAny;
-}
-inline unsigned upperMask(std::int32_t op) {
-    return op == 0 ? kBelow : op == 1 ? (kBelow | kEqual) : kAny;
-}
+inline unsigned lowerMask(std::int32_t op) { return op == 0 ? kAbove : op == 1 ? (kEqual | kAbove) : kAny; }
+inline unsigned upperMask(std::int32_t op) { return op == 0 ? kBelow : op == 1 ? (kBelow | kEqual) : kAny; }
 
 }  // namespace rule_test_detail
 

@@ -20,7 +20,7 @@ inline constexpr char kSummary[] =
     "\x90\xac"  // 成
     "\x82\xb7"  // す
     "\x82\xe9"  // る
-    "\x81\x42"; // 。
+    "\x81\x42";  // 。
 
 // Operator symbols in CompareOp order: "＜" "≦" "＝" "≧" "＞".
 inline constexpr const char* kCompareOpSymbols[5] = {

@@ -25,7 +25,8 @@ void CCheckListViewCtrl::detach() noexcept {
 }
 
 int CCheckListViewCtrl::checkState(int row) const {
-    return static_cast<int>((send(LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12);
+    return static_cast<int>(
+        (send(LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12);
 }
 
 void CCheckListViewCtrl::setCheckState(int row, bool checked) const {
@@ -38,7 +39,8 @@ void CCheckListViewCtrl::setCheckState(int row, bool checked) const {
 void CCheckListViewCtrl::spreadToggle(int row) const {
     if ((send(LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0) return;
     const bool checked = checkState(row) == 1;  // the state the row is about to take
-    for (int other = -1; (other = static_cast<int>(send(LVM_GETNEXTITEM, static_cast<WPARAM>(other), LVNI_SELECTED))) >= 0;) {
+    for (int other = -1;
+         (other = static_cast<int>(send(LVM_GETNEXTITEM, static_cast<WPARAM>(other), LVNI_SELECTED))) >= 0;) {
         if (other != row) setCheckState(other, checked);
     }
 }
@@ -65,11 +67,8 @@ LRESULT CALLBACK CCheckListViewCtrl::windowProc(HWND window, UINT message, WPARA
             if (row >= 0) self->spreadToggle(row);
         }
         break;
-    case WM_NCDESTROY:
-        self->detach();
-        break;
-    default:
-        break;
+    case WM_NCDESTROY: self->detach(); break;
+    default: break;
     }
     // The list view's own processing then toggles the row itself.
     return CallWindowProcA(original, window, message, wParam, lParam);

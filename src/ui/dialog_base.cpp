@@ -16,8 +16,8 @@ thread_local DialogBase* t_creating = nullptr;
 INT_PTR DialogBase::runModal(HWND owner) noexcept {
     DialogBase* outer = t_creating;
     t_creating = this;
-    INT_PTR result = DialogBoxParamA(reinterpret_cast<HINSTANCE>(&__ImageBase), MAKEINTRESOURCEA(templateId_),
-                                     owner, &DialogBase::dialogProc, 0);
+    INT_PTR result = DialogBoxParamA(reinterpret_cast<HINSTANCE>(&__ImageBase), MAKEINTRESOURCEA(templateId_), owner,
+                                     &DialogBase::dialogProc, 0);
     t_creating = outer;
     window_ = nullptr;
     return result;

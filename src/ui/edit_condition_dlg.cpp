@@ -87,7 +87,8 @@ bool CEditConditionDlg::failItem(int id) {
 }
 
 INT_PTR CEditConditionDlg::onInitDialog() {
-    for (int spin : {IDC_SPIN_A, IDC_SPIN_B1, IDC_SPIN_B2}) SendMessageA(item(spin), UDM_SETRANGE32, 0, kSpinUpperLimit);
+    for (int spin : {IDC_SPIN_A, IDC_SPIN_B1, IDC_SPIN_B2})
+        SendMessageA(item(spin), UDM_SETRANGE32, 0, kSpinUpperLimit);
     // Unsorted lists, filled in operator order, so an item's index is its
     // operator code.
     const auto& symbols = pixtagger::texts::kCompareOpSymbols;
@@ -132,8 +133,7 @@ INT_PTR CEditConditionDlg::onOK() {
     case AttributeNameFault::Backslash:
         MessageBoxA(window(), pixtagger::texts::kNoBackslashInAttributeName, pixtagger::texts::kErrorCaption, MB_OK);
         return 0;
-    case AttributeNameFault::None:
-        break;
+    case AttributeNameFault::None: break;
     }
     EndDialog(window(), IDOK);
     return 0;
@@ -154,5 +154,6 @@ void CEditConditionDlg::enableTypeA(bool on) {
 }
 
 void CEditConditionDlg::enableTypeB(bool on) {
-    for (int id : {IDC_B1, IDC_CMB_B1, IDC_AREA_B, IDC_CMB_B2, IDC_B2, IDC_SPIN_B1, IDC_SPIN_B2}) EnableWindow(item(id), on);
+    for (int id : {IDC_B1, IDC_CMB_B1, IDC_AREA_B, IDC_CMB_B2, IDC_B2, IDC_SPIN_B1, IDC_SPIN_B2})
+        EnableWindow(item(id), on);
 }

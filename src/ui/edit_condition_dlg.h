@@ -37,5 +37,4 @@ private:
     bool exchangeRadioGroup(int firstId, std::int32_t& field, bool fromControls);
     bool exchangeInt(int id, std::int32_t& field, bool fromControls);
     bool failItem(int id);
-
 };

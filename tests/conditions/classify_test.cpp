@@ -37,8 +37,8 @@ TEST(Classify, RequiresStateBitEightInTheFlags) {
     const struct {
         std::uint32_t flags;
         bool classified;
-    } cases[] = {{0, false},          {0xF7, false}, {0xFFFFFFF7u, false}, {0x0800, false},
-                 {8, true},           {0xFF, true},  {0xFFFFFFFFu, true},  {0x80000008u, true}};
+    } cases[] = {{0, false}, {0xF7, false}, {0xFFFFFFF7u, false}, {0x0800, false},
+                 {8, true},  {0xFF, true},  {0xFFFFFFFFu, true},  {0x80000008u, true}};
     for (const auto& c : cases) {
         EXPECT_EQ(classify(image(10, 10, c.flags), list) != nullptr, c.classified) << std::hex << c.flags;
     }
@@ -104,7 +104,8 @@ TEST(Classify, NegativeDimensionsClassifyBySignedProduct) {
     EXPECT_EQ(entries(classify(image(-100, 50), list)), (Entries{{"negative", "Size"}, {"not positive", "Size"}}));
     EXPECT_EQ(entries(classify(image(-100, -50), list)), (Entries{{"five thousand", "Size"}}));
     EXPECT_EQ(entries(classify(image(0, -7), list)), (Entries{{"not positive", "Size"}}));
-    EXPECT_EQ(entries(classify(image(INT_MIN, INT_MAX), list)), (Entries{{"negative", "Size"}, {"not positive", "Size"}}));
+    EXPECT_EQ(entries(classify(image(INT_MIN, INT_MAX), list)),
+              (Entries{{"negative", "Size"}, {"not positive", "Size"}}));
     EXPECT_EQ(classify(image(INT_MIN, INT_MIN), list), nullptr);
 }
 

@@ -73,8 +73,8 @@ TEST(ConditionList, BadPositionsThrowAndChangeNothing) {
 
 TEST(ConditionList, LimitIsTheSameOnEveryBuild) {
     ConditionList list;
-    for (std::size_t n : {ConditionList::kMaxSize + 1, std::size_t{4294967295u},
-                          std::numeric_limits<std::size_t>::max()}) {
+    for (std::size_t n :
+         {ConditionList::kMaxSize + 1, std::size_t{4294967295u}, std::numeric_limits<std::size_t>::max()}) {
         try {
             list.reserve(n);
             FAIL() << "reserve(" << n << ") succeeded";

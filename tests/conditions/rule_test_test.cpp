@@ -29,14 +29,13 @@ TEST_P(TypeAOperator, ComparesAreaWithThreshold) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllOperators, TypeAOperator,
-                         ::testing::Values(TypeACase{0, true, false, false},   // ＜
-                                           TypeACase{1, true, true, false},    // ≦
-                                           TypeACase{2, false, true, false},   // ＝
-                                           TypeACase{3, false, true, true},    // ≧
-                                           TypeACase{4, false, false, true},   // ＞
+                         ::testing::Values(TypeACase{0, true, false, false},  // ＜
+                                           TypeACase{1, true, true, false},  // ≦
+                                           TypeACase{2, false, true, false},  // ＝
+                                           TypeACase{3, false, true, true},  // ≧
+                                           TypeACase{4, false, false, true},  // ＞
                                            TypeACase{5, false, false, false},  // unknown codes never match
-                                           TypeACase{7, false, false, false},
-                                           TypeACase{-1, false, false, false},
+                                           TypeACase{7, false, false, false}, TypeACase{-1, false, false, false},
                                            TypeACase{INT_MIN, false, false, false}));
 
 struct TypeBCase {
@@ -62,14 +61,14 @@ TEST_P(TypeBBounds, TestsLowerThenUpperBound) {
 INSTANTIATE_TEST_SUITE_P(
     AllOperators, TypeBBounds,
     ::testing::Values(TypeBCase{0, 0, {false, false, true, true, false, false}},  // 100 < area < 200
-                      TypeBCase{0, 1, {false, false, true, true, true, false}},   // 100 < area ≦ 200
-                      TypeBCase{1, 0, {false, true, true, true, false, false}},   // 100 ≦ area < 200
-                      TypeBCase{1, 1, {false, true, true, true, true, false}},    // 100 ≦ area ≦ 200
-                      TypeBCase{5, 0, {true, true, true, true, false, false}},    // lower side open
-                      TypeBCase{1, 5, {false, true, true, true, true, true}},     // upper side open
-                      TypeBCase{5, 5, {true, true, true, true, true, true}},      // both open
-                      TypeBCase{-1, -1, {true, true, true, true, true, true}},    // editor's "no selection"
-                      TypeBCase{2, 3, {true, true, true, true, true, true}}));    // type A codes mean nothing here
+                      TypeBCase{0, 1, {false, false, true, true, true, false}},  // 100 < area ≦ 200
+                      TypeBCase{1, 0, {false, true, true, true, false, false}},  // 100 ≦ area < 200
+                      TypeBCase{1, 1, {false, true, true, true, true, false}},  // 100 ≦ area ≦ 200
+                      TypeBCase{5, 0, {true, true, true, true, false, false}},  // lower side open
+                      TypeBCase{1, 5, {false, true, true, true, true, true}},  // upper side open
+                      TypeBCase{5, 5, {true, true, true, true, true, true}},  // both open
+                      TypeBCase{-1, -1, {true, true, true, true, true, true}},  // editor's "no selection"
+                      TypeBCase{2, 3, {true, true, true, true, true, true}}));  // type A codes mean nothing here
 
 TEST(RuleTest, TypeBIgnoresTypeAFieldsAndTypeAIgnoresRangeFields) {
     Condition rule = RuleBuilder().range(1, 10, 1, 20);
@@ -103,7 +102,7 @@ TEST(RuleTest, RangeWithoutRoomNeverMatches) {
 
 TEST(RuleTest, AreasBeyondThirtyTwoBitsCompareAsTheyAre) {
     const std::int64_t panorama = 100000LL * 50000LL;  // 5000000000, 705032704 if wrapped
-    const std::int64_t square = 65536LL * 65536LL;     // 2^32, 0 if wrapped
+    const std::int64_t square = 65536LL * 65536LL;  // 2^32, 0 if wrapped
     EXPECT_TRUE(matches(RuleBuilder().compare(4, INT_MAX), panorama));
     EXPECT_TRUE(matches(RuleBuilder().compare(3, 2000000), panorama));
     EXPECT_FALSE(matches(RuleBuilder().compare(0, 1000000000), panorama));

@@ -113,16 +113,17 @@ INSTANTIATE_TEST_SUITE_P(IniTexts, LoadTable, ::testing::ValuesIn(kLoadCases),
 
 // Two rules: Large (≧ 2000000) and, disabled, " Medium" (300000 ≦ area ＜ 2000000).
 ConditionList workedExample() {
-    return listOf(
-        {RuleBuilder().names("Large", "Size").keys(0, 2000000, 0, 999999999, 3, 0, 0),
-         RuleBuilder().enabled(false).names(" Medium", "Size").keys(1, 999999999, 300000, 2000000, 0, 1, 0)});
+    return listOf({RuleBuilder().names("Large", "Size").keys(0, 2000000, 0, 999999999, 3, 0, 0),
+                   RuleBuilder().enabled(false).names(" Medium", "Size").keys(1, 999999999, 300000, 2000000, 0, 1, 0)});
 }
 
 const char* const kWorkedExampleLines[] = {
-    "[Conditions]", "num=2",          "[Condition0]",   "_bEnable=1",   "_attName=Large",      "_catName=Size",
-    "_type=0",      "_a=2000000",     "_b1=0",          "_b2=999999999", "_cmbA=3",            "_cmbB1=0",
-    "_cmbB2=0",     "[Condition1]",   "_bEnable=0",     "_attName=\" Medium\"", "_catName=Size", "_type=1",
-    "_a=999999999", "_b1=300000",     "_b2=2000000",    "_cmbA=0",      "_cmbB1=1",            "_cmbB2=0",
+    "[Conditions]",   "num=2",         "[Condition0]", "_bEnable=1",
+    "_attName=Large", "_catName=Size", "_type=0",      "_a=2000000",
+    "_b1=0",          "_b2=999999999", "_cmbA=3",      "_cmbB1=0",
+    "_cmbB2=0",       "[Condition1]",  "_bEnable=0",   "_attName=\" Medium\"",
+    "_catName=Size",  "_type=1",       "_a=999999999", "_b1=300000",
+    "_b2=2000000",    "_cmbA=0",       "_cmbB1=1",     "_cmbB2=0",
 };
 
 TEST_F(ConditionFile, WorkedExampleSavesToExactlyTheseKeysAndLoadsBack) {
@@ -191,7 +192,10 @@ TEST_F(ConditionFile, SectionsFollowInNumberOrderAndKeysInTableOrder) {
 TEST_F(ConditionFile, RoundTripKeepsEveryNameAndNumber) {
     const std::string cp932 = "\x95\x5c\x8e\xa6\x83\x5c\x83\x74\x83\x67";  // 表示ソフト: 0x5C second bytes
     std::string longName;
-    while (longName.size() < 3000) longName += "\x8a\xbf" "x";  // 漢x..., far past 511 bytes
+    while (longName.size() < 3000)
+        longName +=
+            "\x8a\xbf"
+            "x";  // 漢x..., far past 511 bytes
     const ConditionList list = listOf({
         RuleBuilder().names(" leading", "trailing ").keys(0, INT_MIN, INT_MAX, -1, 0, 0, 0),
         RuleBuilder().enabled(false).names("\"quoted\"", "\"open").keys(1, 0, INT_MIN, INT_MAX, 4, 1, 1),

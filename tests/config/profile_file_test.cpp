@@ -94,9 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerCase{"12a", invalid, invalid}, IntegerCase{"0x10", invalid, invalid},
                       IntegerCase{"1.5", invalid, invalid}, IntegerCase{"--1", invalid, invalid},
                       IntegerCase{"true", invalid, invalid}, IntegerCase{"1,000", invalid, invalid},
-                      IntegerCase{"\"12\"", 12, 12u},            // quotes written by hand are removed first
+                      IntegerCase{"\"12\"", 12, 12u},  // quotes written by hand are removed first
                       IntegerCase{"\" 12\"", invalid, invalid},  // but a space inside them stays
-                      IntegerCase{"  12  ", 12, 12u}));          // spaces around the value are the file's
+                      IntegerCase{"  12  ", 12, 12u}));  // spaces around the value are the file's
 
 TEST_F(ProfileFileTest, IntegersAreWrittenInTheirPlainDecimalForm) {
     profile.put("S", "neg", std::int32_t{-5});
@@ -117,7 +117,7 @@ TEST_F(ProfileFileTest, IntegersAreWrittenInTheirPlainDecimalForm) {
 struct QuotingCase {
     std::string value;
     std::optional<std::string> stored;  // what the file holds after the key's '=', where fixed
-    std::string readBack;               // what get returns
+    std::string readBack;  // what get returns
 };
 
 class Quoting : public ProfileFileTest, public ::testing::WithParamInterface<QuotingCase> {};
@@ -131,20 +131,21 @@ TEST_P(Quoting, ProtectsSpacesAndLeadingQuotes) {
     EXPECT_EQ(profile.get("S", "k", std::string("default")), c.readBack);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Quoting,
-    ::testing::Values(QuotingCase{" abc", "\" abc\"", " abc"}, QuotingCase{"abc ", "\"abc \"", "abc "},
-                      QuotingCase{" ", "\" \"", " "}, QuotingCase{"  two  ", "\"  two  \"", "  two  "},
-                      QuotingCase{"\"abc\"", "\"\"abc\"\"", "\"abc\""}, QuotingCase{"\"open", "\"\"open\"", "\"open"},
-                      QuotingCase{"a\"b", "a\"b", "a\"b"}, QuotingCase{"abc\"", "abc\"", "abc\""},
-                      QuotingCase{"", "", ""}, QuotingCase{"plain", "plain", "plain"},
-                      // A tab is not protected: stored bare by the stand-in,
-                      // dropped by Win32 (Wine) on writing, trimmed by both on reading.
-                      QuotingCase{"\tabc", std::nullopt, "abc"},
-                      // CP932: 表 and ソ end in 0x5C, 　 is a full-width space.
-                      QuotingCase{"\x95\x5c\x83\x5c", "\x95\x5c\x83\x5c", "\x95\x5c\x83\x5c"},
-                      QuotingCase{" \x91\xe5", "\" \x91\xe5\"", " \x91\xe5"},
-                      QuotingCase{"\x81\x40x\x81\x40", "\x81\x40x\x81\x40", "\x81\x40x\x81\x40"}));
+INSTANTIATE_TEST_SUITE_P(Table, Quoting,
+                         ::testing::Values(QuotingCase{" abc", "\" abc\"", " abc"},
+                                           QuotingCase{"abc ", "\"abc \"", "abc "}, QuotingCase{" ", "\" \"", " "},
+                                           QuotingCase{"  two  ", "\"  two  \"", "  two  "},
+                                           QuotingCase{"\"abc\"", "\"\"abc\"\"", "\"abc\""},
+                                           QuotingCase{"\"open", "\"\"open\"", "\"open"},
+                                           QuotingCase{"a\"b", "a\"b", "a\"b"}, QuotingCase{"abc\"", "abc\"", "abc\""},
+                                           QuotingCase{"", "", ""}, QuotingCase{"plain", "plain", "plain"},
+                                           // A tab is not protected: stored bare by the stand-in,
+                                           // dropped by Win32 (Wine) on writing, trimmed by both on reading.
+                                           QuotingCase{"\tabc", std::nullopt, "abc"},
+                                           // CP932: 表 and ソ end in 0x5C, 　 is a full-width space.
+                                           QuotingCase{"\x95\x5c\x83\x5c", "\x95\x5c\x83\x5c", "\x95\x5c\x83\x5c"},
+                                           QuotingCase{" \x91\xe5", "\" \x91\xe5\"", " \x91\xe5"},
+                                           QuotingCase{"\x81\x40x\x81\x40", "\x81\x40x\x81\x40", "\x81\x40x\x81\x40"}));
 
 TEST_F(ProfileFileTest, LongValuesComeBackWhole) {
     // Half ASCII, half two-byte CP932 characters (漢), so a cut at 511 bytes
@@ -192,8 +193,9 @@ TEST_F(ProfileFileTest, FailedWritesChangeNothingAndAreNotReported) {
     // refuses them as Windows does.
     profile.put("S", "k", std::string("kept"));
     const std::string before = readBytes(path);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
-                                           std::filesystem::perms::others_write,
+    std::filesystem::permissions(path,
+                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove);
     EXPECT_NO_THROW(profile.put("S", "k", std::string("changed")));
     EXPECT_NO_THROW(profile.put("T", "new", std::int32_t{1}));

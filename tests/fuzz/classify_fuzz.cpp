@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((image.stateFlags & 8) != 0) {
         for (const Condition& c : list) {
             if (!c._bEnable || !modelMatches(c, area)) continue;
-            expected.push_back(std::string(c._attName.c_str()) + "|" + (c._catName.empty() ? "(null)" : c._catName.c_str()));
+            expected.push_back(std::string(c._attName.c_str()) + "|" +
+                               (c._catName.empty() ? "(null)" : c._catName.c_str()));
         }
     }
 

@@ -34,8 +34,8 @@ bool survivesSaving(const std::string& name) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string in = (scratch() / "in.ini").string();
     const std::string out = (scratch() / "out.ini").string();
-    std::ofstream(in, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                 static_cast<std::streamsize>(size));
+    std::ofstream(in, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     // Large counts only cost time (each rule is ten reads, a save rewrites
     // the file per key); the limit itself is a unit test.
     try {

@@ -45,7 +45,8 @@ TEST(HostEdit, ANewRuleReachesTheRuleFileWhenTheListCloses) {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+        ASSERT_TRUE(
+            CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
 
         HWND list = waitForWindow(L"プラグイン設定（pixtagger.dll）");
         ASSERT_NE(list, nullptr) << "the rule list did not open";

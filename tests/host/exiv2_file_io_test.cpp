@@ -48,7 +48,7 @@ TEST(Exiv2FileIo, AFileCutToNothingWhileReadIsAnErrorNotACrash) {
     initImageSizeReader();
     TempDir dir;
     writeJpegHeaders(dir.file("cut.jpg"), 640, 480, {3 * kWindow});  // read beyond the first window
-    writeTiff(dir.file("cut.tif"), 100, 100);                         // mapped, being larger than a window
+    writeTiff(dir.file("cut.tif"), 100, 100);  // mapped, being larger than a window
     for (const char* name : {"cut.jpg", "cut.tif"}) {
         const std::string path = dir.file(name);
         auto io = std::make_unique<Exiv2FileIo>(path);

@@ -35,9 +35,9 @@ class Host : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(images / "nested");
-        writePng(native(images / "a.png"), 20, 10);                // 200: small
-        writeBmp(native(images / "nested" / "b.bmp"), 300, 200);   // 60000: medium, 表示
-        writeTiff(native(images / "c.tif"), 1200, 1000);          // 1200000: 表示
+        writePng(native(images / "a.png"), 20, 10);  // 200: small
+        writeBmp(native(images / "nested" / "b.bmp"), 300, 200);  // 60000: medium, 表示
+        writeTiff(native(images / "c.tif"), 1200, 1000);  // 1200000: 表示
         writeBytes(native(images / "notes.txt"), "not an image, skipped in folders");
         writeBytes(rules, kRules);
     }
@@ -50,12 +50,15 @@ protected:
 TEST_F(Host, ClassifiesAFolderInSortedOrder) {
     const HostRun run = runHost({"classify", "--config", rules, native(images)}, dir);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(linesOf(run.out), (std::vector<std::string>{
-                                    native(images / "a.png") + "\t20\xC3\x97" "10\t200 px\tsmall [Size]",
-                                    native(images / "c.tif") + "\t1200\xC3\x97" "1000\t1200000 px\t\xE8\xA1\xA8\xE7\xA4\xBA",
-                                    native(images / "nested" / "b.bmp") +
-                                        "\t300\xC3\x97" "200\t60000 px\tmedium [Size], \xE8\xA1\xA8\xE7\xA4\xBA",
-                                }));
+    EXPECT_EQ(linesOf(run.out),
+              (std::vector<std::string>{
+                  native(images / "a.png") + "\t20\xC3\x97"
+                                             "10\t200 px\tsmall [Size]",
+                  native(images / "c.tif") + "\t1200\xC3\x97"
+                                             "1000\t1200000 px\t\xE8\xA1\xA8\xE7\xA4\xBA",
+                  native(images / "nested" / "b.bmp") + "\t300\xC3\x97"
+                                                        "200\t60000 px\tmedium [Size], \xE8\xA1\xA8\xE7\xA4\xBA",
+              }));
     EXPECT_NE(run.err.find("3 images classified, 0 unreadable"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("  \xE8\xA1\xA8\xE7\xA4\xBA: 2"), std::string::npos) << run.err;
 }
@@ -69,14 +72,15 @@ TEST_F(Host, PrintsOneJsonObjectPerImage) {
     for (char c : a) escapedA += c == '\\' ? std::string("\\\\") : std::string(1, c);
     const HostRun run = runHost({"classify", "--json", "--config", rules, a, b}, dir);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(linesOf(run.out),
-              (std::vector<std::string>{
-                  "{\"path\":\"" + escapedA + "\",\"width\":20,\"height\":10,\"area\":200,"
-                  "\"attributes\":[{\"name\":\"small\",\"category\":\"Size\"}]}",
-                  "{\"path\":\"" + escapedB + "\",\"width\":300,\"height\":200,\"area\":60000,"
-                  "\"attributes\":[{\"name\":\"medium\",\"category\":\"Size\"},"
-                  "{\"name\":\"\xE8\xA1\xA8\xE7\xA4\xBA\",\"category\":null}]}",
-              }));
+    EXPECT_EQ(linesOf(run.out), (std::vector<std::string>{
+                                    "{\"path\":\"" + escapedA +
+                                        "\",\"width\":20,\"height\":10,\"area\":200,"
+                                        "\"attributes\":[{\"name\":\"small\",\"category\":\"Size\"}]}",
+                                    "{\"path\":\"" + escapedB +
+                                        "\",\"width\":300,\"height\":200,\"area\":60000,"
+                                        "\"attributes\":[{\"name\":\"medium\",\"category\":\"Size\"},"
+                                        "{\"name\":\"\xE8\xA1\xA8\xE7\xA4\xBA\",\"category\":null}]}",
+                                }));
 }
 
 TEST_F(Host, UnreadableFilesAreNamedCountedAndSkipped) {
@@ -129,7 +133,8 @@ TEST_F(Host, ShippedRulesAreFoundFromAnyFolder) {
     const HostRun run = runHost({"classify", native(images / "a.png")}, dir, dir.path().string());
     EXPECT_EQ(run.status, 0) << run.err;
     // 200 pixels: サムネイル (thumbnail) in サイズ (size).
-    EXPECT_NE(run.out.find("\xE3\x82\xB5\xE3\x83\xA0\xE3\x83\x8D\xE3\x82\xA4\xE3\x83\xAB [\xE3\x82\xB5\xE3\x82\xA4\xE3\x82\xBA]"),
+    EXPECT_NE(run.out.find(
+                  "\xE3\x82\xB5\xE3\x83\xA0\xE3\x83\x8D\xE3\x82\xA4\xE3\x83\xAB [\xE3\x82\xB5\xE3\x82\xA4\xE3\x82\xBA]"),
               std::string::npos)
         << run.out;
 }
@@ -195,7 +200,10 @@ TEST_F(Host, EveryNameAUserCanGiveReachesItsFile) {
         std::vector<std::string> lines = linesOf(run.out);
         std::sort(lines.begin(), lines.end());
         std::vector<std::string> expected;
-        for (const std::string& image : images) expected.push_back(image + "\t20\xC3\x97" "10\t200 px\tsmall [Size]");
+        for (const std::string& image : images)
+            expected.push_back(image +
+                               "\t20\xC3\x97"
+                               "10\t200 px\tsmall [Size]");
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(lines, expected) << folder;
 
@@ -214,7 +222,8 @@ TEST_F(Host, HelpAndVersionGoToStandardOutput) {
     for (const auto& args : {std::vector<std::string>{"--help"}, {"classify", "--help"}, {"--version"}}) {
         const HostRun run = runHost(args, dir);
         EXPECT_EQ(run.status, 0) << args.back();
-        EXPECT_NE(run.out.find(args.back() == "--version" ? "pixtagger-host 1." : "Usage: pixtagger-host"), std::string::npos)
+        EXPECT_NE(run.out.find(args.back() == "--version" ? "pixtagger-host 1." : "Usage: pixtagger-host"),
+                  std::string::npos)
             << run.out;
     }
 }
@@ -240,11 +249,15 @@ TEST_F(Host, NamesThatAreNotUtf8OrHoldANewlineKeepOneValidLine) {
     HostRun run = runHost({"classify", "--json", "--config", rules, dir.file("caf\xE9.png")}, dir);
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string path = dir.file("caf\xE9.png");
-    EXPECT_EQ(run.out.rfind("{\"path\":\"" + dir.file("caf\xEF\xBF\xBD.png") + "\",\"path_base64\":\"" + base64(path) + "\",", 0), 0u)
+    EXPECT_EQ(run.out.rfind("{\"path\":\"" + dir.file("caf\xEF\xBF\xBD.png") + "\",\"path_base64\":\"" + base64(path) +
+                                "\",",
+                            0),
+              0u)
         << run.out;
     run = runHost({"classify", "--config", rules, dir.file("two\nlines.png")}, dir);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(linesOf(run.out), std::vector<std::string>{dir.file("two\\nlines.png") + "\t20\xC3\x97" "10\t200 px\tsmall [Size]"});
+    EXPECT_EQ(linesOf(run.out), std::vector<std::string>{dir.file("two\\nlines.png") + "\t20\xC3\x97"
+                                                                                       "10\t200 px\tsmall [Size]"});
 }
 #endif
 

@@ -46,7 +46,8 @@ Bytes zlibStored(const Bytes& raw) {
         z.push_back(at + n == raw.size() ? 1 : 0);
         put16le(z, static_cast<std::uint32_t>(n));
         put16le(z, static_cast<std::uint32_t>(~n & 0xFFFF));
-        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at), raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+                 raw.begin() + static_cast<std::ptrdiff_t>(at + n));
         at += n;
     } while (at < raw.size());
     std::uint32_t a = 1, b = 0;
@@ -69,8 +70,8 @@ Bytes pngHeader(std::uint32_t width, std::uint32_t height) {
 }
 
 void save(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -127,13 +128,13 @@ void writeTiff(const std::string& path, std::uint32_t width, std::uint32_t heigh
             put32le(tiff, value);
         }
     };
-    entry(256, 4, width);    // ImageWidth
-    entry(257, 4, height);   // ImageLength
-    entry(258, 3, 8);        // BitsPerSample
-    entry(259, 3, 1);        // no compression
-    entry(262, 3, 1);        // black is zero
-    entry(273, 4, dataAt);   // StripOffsets
-    entry(278, 4, height);   // RowsPerStrip
+    entry(256, 4, width);  // ImageWidth
+    entry(257, 4, height);  // ImageLength
+    entry(258, 3, 8);  // BitsPerSample
+    entry(259, 3, 1);  // no compression
+    entry(262, 3, 1);  // black is zero
+    entry(273, 4, dataAt);  // StripOffsets
+    entry(278, 4, height);  // RowsPerStrip
     entry(279, 4, width * height);  // StripByteCounts
     put32le(tiff, 0);
     tiff.resize(tiff.size() + static_cast<std::size_t>(width) * height, 0x40);

@@ -181,13 +181,15 @@ TEST_F(Xmp, AFolderThatCannotBeWrittenFailsItsSidecarsOnly) {
 // exiftool, a reader we did not write, lists each property as the JSON
 // output's attributes say: dc:subject "A", lr "C|A", digiKam "C/A".
 TEST_F(Xmp, ExiftoolReadsTheExampleSidecarsAsTheJsonListsThem) {
-    if (std::system("exiftool -ver > /dev/null 2>&1") != 0)  // NOLINT(concurrency-mt-unsafe): the test runs on one thread
+    if (std::system("exiftool -ver > /dev/null 2>&1") !=
+        0)  // NOLINT(concurrency-mt-unsafe): the test runs on one thread
         GTEST_SKIP() << "exiftool is not installed";
     const fs::path examples = programDirectory() / ".." / ".." / "examples";
     fs::remove(png);
     fs::copy(examples / "images", images);  // the sidecars land in the copy, never in the repository
-    const HostRun run =
-        runHost({"classify", "--xmp", "--json", "--config", (examples / "rules.ini").string(), images.string()}, dir);
+    const HostRun run = runHost({"classify", "--xmp", "--json", "--config", (examples / "rules.ini").string(),
+                                 images.string()},
+                                dir);
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(linesOf(run.out).size(), entries(examples / "images"));
     const std::regex sidecarMember("\"sidecar\":\"([^\"]+)\"");
@@ -202,8 +204,10 @@ TEST_F(Xmp, ExiftoolReadsTheExampleSidecarsAsTheJsonListsThem) {
             lr += separator + (*it)[2].str() + "|" + (*it)[1].str();
             digiKam += separator + (*it)[2].str() + "/" + (*it)[1].str();
         }
-        const std::string command = "exiftool -q -sep ', ' -p '$XMP-dc:Subject;$XMP-lr:HierarchicalSubject;"
-                                    "$XMP-digiKam:TagsList' '" + path[1].str() + "'";
+        const std::string command =
+            "exiftool -q -sep ', ' -p '$XMP-dc:Subject;$XMP-lr:HierarchicalSubject;"
+            "$XMP-digiKam:TagsList' '" +
+            path[1].str() + "'";
         std::FILE* pipe = popen(command.c_str(), "r");
         ASSERT_NE(pipe, nullptr);
         std::string read;

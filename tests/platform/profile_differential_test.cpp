@@ -29,15 +29,15 @@ DWORD WINAPI ours(LPCSTR s, LPCSTR k, LPCSTR d, LPSTR b, DWORD n, LPCSTR p) {
 
 // Names in several spellings of letter case, and CP932 names whose second
 // bytes are ASCII letters (ア is 0x83 0x41, ャ is 0x83 0x61).
-const std::vector<std::string> kSections = {"Conditions", "CONDITIONS", "conditions", "Condition0", "condition0",
-                                            "Condition10", "\x83\x41", "\x83\x61", "\x93\xfa\x96\x7b", "x y"};
-const std::vector<std::string> kKeys = {"num", "NUM", "_attName", "_ATTNAME", "_a", "_A", "_b1",
-                                        "\x83\x41", "\x83\x61", "key with spaces"};
+const std::vector<std::string> kSections = {"Conditions",  "CONDITIONS", "conditions", "Condition0",       "condition0",
+                                            "Condition10", "\x83\x41",   "\x83\x61",   "\x93\xfa\x96\x7b", "x y"};
+const std::vector<std::string> kKeys = {"num", "NUM", "_attName", "_ATTNAME", "_a",
+                                        "_A",  "_b1", "\x83\x41", "\x83\x61", "key with spaces"};
 
 // Value pieces: spaces, quotes, tabs, '=', ';', brackets and CP932 text,
 // including 表 and ソ whose second byte is 0x5C and the full-width space.
-const std::vector<std::string> kPieces = {"a",  "Z",  "0",  " ",        "  ",       "\"",       "\t", "=",
-                                          ";",  "[",  "]",  "\x95\x5c", "\x83\x5c", "\x8a\xbf", "\x81\x40", "#"};
+const std::vector<std::string> kPieces = {"a", "Z", "0", " ",        "  ",       "\"",       "\t",       "=",
+                                          ";", "[", "]", "\x95\x5c", "\x83\x5c", "\x8a\xbf", "\x81\x40", "#"};
 
 std::string randomValue(std::mt19937& random) {
     for (;;) {

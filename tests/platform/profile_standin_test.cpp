@@ -33,39 +33,53 @@ protected:
 
 TEST_F(StandinProfile, ReadsLikeWin32) {
     static const char kFile[] =
-               "top=1\r\n"
-               "; comment=5\n"
-               "[ sp ]\r\n"
-               "k=1\r\n"
-               "[A]\n"
-               "foo\n"
-               "foo=hidden by the line above\n"
-               "  Key  =  \"quoted\"  \r\n"
-               "q1=\"\n"
-               "tab=\t\tx\t\n"
-               "empty=\n"
-               "=noname\n"
-               "fw=\x81\x40val\x81\x40\n"
-               "eq=a=b\n"
-               "[a]\n"
-               "second=in the second [a]\n"
-               "[B]\rcr=1\rlf=2\n"
-               "[\x83\x41]\nk=upper\n"
-               "[\x83\x61]\nk=lower\n"
-               "[X] trailing\nk=x\n"
-               "nul=ab\0cd\n"
-               "last=unterminated";
+        "top=1\r\n"
+        "; comment=5\n"
+        "[ sp ]\r\n"
+        "k=1\r\n"
+        "[A]\n"
+        "foo\n"
+        "foo=hidden by the line above\n"
+        "  Key  =  \"quoted\"  \r\n"
+        "q1=\"\n"
+        "tab=\t\tx\t\n"
+        "empty=\n"
+        "=noname\n"
+        "fw=\x81\x40val\x81\x40\n"
+        "eq=a=b\n"
+        "[a]\n"
+        "second=in the second [a]\n"
+        "[B]\rcr=1\rlf=2\n"
+        "[\x83\x41]\nk=upper\n"
+        "[\x83\x61]\nk=lower\n"
+        "[X] trailing\nk=x\n"
+        "nul=ab\0cd\n"
+        "last=unterminated";
     writeBytes(path, std::string(kFile, sizeof kFile - 1));
     const struct {
         const char* section;
         const char* key;
         const char* expected;
     } cases[] = {
-        {"", "top", "1"},          {"", "; comment", "DEF"},   {"sp", "k", "1"},          {" sp ", "k", "1"},
-        {"a", "FOO", "DEF"},       {"A", " key ", "quoted"},   {"A", "q1", "\""},         {"A", "tab", "x"},
-        {"A", "empty", ""},        {"A", "", "noname"},        {"A", "fw", "\x81\x40val\x81\x40"},
-        {"A", "eq", "a=b"},        {"a", "second", "DEF"},     {"B", "cr", "1"},          {"b", "LF", "2"},
-        {"\x83\x41", "k", "upper"}, {"\x83\x61", "k", "lower"}, {"x", "k", "x"},           {"X", "last", "unterminated"},
+        {"", "top", "1"},
+        {"", "; comment", "DEF"},
+        {"sp", "k", "1"},
+        {" sp ", "k", "1"},
+        {"a", "FOO", "DEF"},
+        {"A", " key ", "quoted"},
+        {"A", "q1", "\""},
+        {"A", "tab", "x"},
+        {"A", "empty", ""},
+        {"A", "", "noname"},
+        {"A", "fw", "\x81\x40val\x81\x40"},
+        {"A", "eq", "a=b"},
+        {"a", "second", "DEF"},
+        {"B", "cr", "1"},
+        {"b", "LF", "2"},
+        {"\x83\x41", "k", "upper"},
+        {"\x83\x61", "k", "lower"},
+        {"x", "k", "x"},
+        {"X", "last", "unterminated"},
         {"x", "nul", "ab"},  // a value is read as a C string
         {"Missing", "k", "DEF"},
     };
@@ -99,7 +113,7 @@ TEST_F(StandinProfile, WritesChangeOnlyTheirOwnBytes) {
     writeBytes(path, original);
     EXPECT_TRUE(WritePrivateProfileStringA("S", "FIRST", "uno", path.c_str()));
     EXPECT_TRUE(WritePrivateProfileStringA("s", "third", "3", path.c_str()));  // into the first [S]
-    EXPECT_TRUE(WritePrivateProfileStringA("T", "u", "2", path.c_str()));      // after an unterminated line
+    EXPECT_TRUE(WritePrivateProfileStringA("T", "u", "2", path.c_str()));  // after an unterminated line
     EXPECT_TRUE(WritePrivateProfileStringA("New", "n", "\x95\x5c", path.c_str()));
     EXPECT_EQ(readBytes(path),
               "; rules\n"

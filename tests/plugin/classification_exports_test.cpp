@@ -101,7 +101,8 @@ TEST(ClassificationExports, EachAllocationFailingInTurnGivesNullAndLeaksNothing)
     ListHandle h;
     // Names longer than any short-string buffer, so every copy allocates.
     for (int i = 0; i < 4; ++i) {
-        h.list->append(atLeast(0, "attribute name number " + std::to_string(i), "category path number " + std::to_string(i)));
+        h.list->append(
+            atLeast(0, "attribute name number " + std::to_string(i), "category path number " + std::to_string(i)));
     }
     const ImageRecord img = image(640, 480);
 

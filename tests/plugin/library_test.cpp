@@ -17,9 +17,9 @@ struct Export {
 
 // Exports built so far; ordinal 1 comes with the dialogs.
 constexpr Export kExports[] = {
-    {2, "acGetAC"},      {3, "acGetAttName"},      {4, "acGetAttNum"},      {5, "acGetCatPath"},
-    {6, "acGetRequireOfPIState"}, {7, "acGetSummary"}, {8, "acGetVersion"}, {9, "acLoadConfig"},
-    {10, "acReleaseAC"}, {11, "acReleaseConfig"}, {12, "acSaveConfig"},
+    {2, "acGetAC"},       {3, "acGetAttName"}, {4, "acGetAttNum"},  {5, "acGetCatPath"}, {6, "acGetRequireOfPIState"},
+    {7, "acGetSummary"},  {8, "acGetVersion"}, {9, "acLoadConfig"}, {10, "acReleaseAC"}, {11, "acReleaseConfig"},
+    {12, "acSaveConfig"},
 };
 
 class Library : public ::testing::Test {

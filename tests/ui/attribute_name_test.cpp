@@ -14,11 +14,11 @@ TEST(AttributeName, EmptyAndBackslashAreRefusedAndSecondBytesAreNotBackslashes) 
         {"   ", AttributeNameFault::None},
         {"\\", AttributeNameFault::Backslash},
         {"a\\b", AttributeNameFault::Backslash},
-        {"\x95\x5c", AttributeNameFault::None},                 // 表
-        {"\x95\x5c\x83\x5c", AttributeNameFault::None},         // 表ソ
-        {"ab\x95", AttributeNameFault::None},                   // a lead byte before the terminator
-        {"\x95\x5c\\", AttributeNameFault::Backslash},          // 表 then a backslash
-        {"\x82\xa0\\x", AttributeNameFault::Backslash},         // あ then a backslash
+        {"\x95\x5c", AttributeNameFault::None},  // 表
+        {"\x95\x5c\x83\x5c", AttributeNameFault::None},  // 表ソ
+        {"ab\x95", AttributeNameFault::None},  // a lead byte before the terminator
+        {"\x95\x5c\\", AttributeNameFault::Backslash},  // 表 then a backslash
+        {"\x82\xa0\\x", AttributeNameFault::Backslash},  // あ then a backslash
     };
     for (const auto& c : cases) EXPECT_EQ(checkAttributeName(c.name), c.fault) << '"' << c.name << '"';
 }

@@ -15,7 +15,7 @@ std::string toUtf8(const std::string& cp932) {
     static const struct {
         const char* cp932;
         const char* utf8;
-    } kTable[] = {{"\x81\x83", "＜"}, {"\x81\x85", "≦"}, {"\x81\x81", "＝"}, {"\x81\x86", "≧"},
+    } kTable[] = {{"\x81\x83", "＜"}, {"\x81\x85", "≦"},  {"\x81\x81", "＝"}, {"\x81\x86", "≧"},
                   {"\x81\x84", "＞"}, {"\x96\xca", "面"}, {"\x90\xcf", "積"}};
     std::string out;
     for (std::size_t i = 0; i < cp932.size();) {

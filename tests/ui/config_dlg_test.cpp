@@ -87,8 +87,7 @@ std::string cell(int row, int column) {
 // Each row as "name category|condition" and its check box (2 checked, 1 not).
 std::vector<std::string> rows() {
     std::vector<std::string> out;
-    for (int row = 0; row < rowCount(); ++row)
-        out.push_back(cell(row, 0) + " " + cell(row, 1) + "|" + cell(row, 2));
+    for (int row = 0; row < rowCount(); ++row) out.push_back(cell(row, 0) + " " + cell(row, 1) + "|" + cell(row, 2));
     return out;
 }
 std::vector<int> checks() {
@@ -181,8 +180,9 @@ Step stillOpen() {
 }
 // A new or edited rule: its attribute name typed over the old one.
 std::vector<Step> editorAccepts(const std::wstring& name) {
-    return {waitFor(kEditor), [] { return SetWindowTextW(control(IDC_ATT_NAME), L""), true; }, click(IDC_ATT_NAME),
-            type(name), key(VK_RETURN), waitFor(kCaption)};
+    return {waitFor(kEditor),    [] { return SetWindowTextW(control(IDC_ATT_NAME), L""), true; },
+            click(IDC_ATT_NAME), type(name),
+            key(VK_RETURN),      waitFor(kCaption)};
 }
 std::vector<Step> operator+(std::vector<Step> a, const std::vector<Step>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -206,31 +206,31 @@ void expectCentredOn(HWND dialog, const RECT* reference) {
 
 TEST_F(ListDialog, AnEmptyListOpensCentredWithItsColumnsAndNewAddsACheckedRow) {
     load(0);
-    Script script(std::vector<Step>{
-                      look([](HWND dialog) {
-                          EXPECT_EQ(text(dialog), kCaption);
-                          const char* heads[] = {"属性名称", "カテゴリ", "条件"};
-                          const int widths[] = {100, 100, 250};
-                          for (int i = 0; i < 3; ++i) {
-                              wchar_t buffer[32] = {};
-                              LVCOLUMNW column{};
-                              column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-                              column.pszText = buffer;
-                              column.cchTextMax = 32;
-                              ASSERT_TRUE(SendMessageW(listView(), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
-                              EXPECT_EQ(encode(buffer), heads[i]);
-                              EXPECT_EQ(column.cx, widths[i]);
-                              EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
-                          }
-                          EXPECT_EQ(SendMessageW(listView(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x24);
-                          EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_CLOSE);
-                          expectCentredOn(dialog, nullptr);
-                      }),
-                      expectRows({}, {}), click(IDC_NEW)} +
-                  editorAccepts(L"大きい") +
-                  std::vector<Step>{
-                      look([](HWND) { EXPECT_EQ(rows(), std::vector<std::string>{"大きい |面積 ＜ 999999999"}); }),
-                      expectRows({2}, {}), focusOnList(), click(IDC_CLOSE)});
+    Script script(
+        std::vector<Step>{look([](HWND dialog) {
+                              EXPECT_EQ(text(dialog), kCaption);
+                              const char* heads[] = {"属性名称", "カテゴリ", "条件"};
+                              const int widths[] = {100, 100, 250};
+                              for (int i = 0; i < 3; ++i) {
+                                  wchar_t buffer[32] = {};
+                                  LVCOLUMNW column{};
+                                  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+                                  column.pszText = buffer;
+                                  column.cchTextMax = 32;
+                                  ASSERT_TRUE(
+                                      SendMessageW(listView(), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
+                                  EXPECT_EQ(encode(buffer), heads[i]);
+                                  EXPECT_EQ(column.cx, widths[i]);
+                                  EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
+                              }
+                              EXPECT_EQ(SendMessageW(listView(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x24);
+                              EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_CLOSE);
+                              expectCentredOn(dialog, nullptr);
+                          }),
+                          expectRows({}, {}), click(IDC_NEW)} +
+        editorAccepts(L"大きい") +
+        std::vector<Step>{look([](HWND) { EXPECT_EQ(rows(), std::vector<std::string>{"大きい |面積 ＜ 999999999"}); }),
+                          expectRows({2}, {}), focusOnList(), click(IDC_CLOSE)});
     run();
     ASSERT_EQ(rules().size(), 1u);
     EXPECT_EQ(rules()[0]._attName, "\x91\xe5\x82\xab\x82\xa2");
@@ -245,7 +245,9 @@ TEST_F(ListDialog, RowsShowTheRulesAndCloseWritesEveryCheckBox) {
             EXPECT_EQ(rows(), (std::vector<std::string>{"r0 c|面積 ＜ 0", "r1 c|面積 ≦ 100", "r2 c|面積 ＝ 200"}));
         }),
         expectRows({2, 1, 2}, {}),
-        onCheckBox(0), onCheckBox(1), expectRows({1, 2, 2}, {}),
+        onCheckBox(0),
+        onCheckBox(1),
+        expectRows({1, 2, 2}, {}),
         click(IDC_CLOSE),
     };
     run();
@@ -256,12 +258,19 @@ TEST_F(ListDialog, RowsShowTheRulesAndCloseWritesEveryCheckBox) {
 TEST_F(ListDialog, ACheckBoxOfASelectedRowSetsEverySelectedRow) {
     load(6);
     Script script{
-        onRow(2), onRow(5, Mouse::CtrlClick), expectRows({2, 2, 2, 2, 2, 2}, {2, 5}),
-        onCheckBox(2), expectRows({2, 2, 1, 2, 2, 1}, {2, 5}),                 // both cleared
-        onCheckBox(5, Mouse::CtrlClick), expectRows({2, 2, 1, 2, 2, 2}, {2, 5}),  // Ctrl: that row alone
-        onCheckBox(0), expectRows({1, 2, 1, 2, 2, 2}, {2, 5}),                 // unselected: that row alone
-        onCheckBox(2, Mouse::CtrlClick), expectRows({1, 2, 2, 2, 2, 2}, {2, 5}),
-        listKey(VK_SPACE), expectRows({1, 2, 1, 2, 2, 1}, {5}),                // the focused row 5, and row 2
+        onRow(2),
+        onRow(5, Mouse::CtrlClick),
+        expectRows({2, 2, 2, 2, 2, 2}, {2, 5}),
+        onCheckBox(2),
+        expectRows({2, 2, 1, 2, 2, 1}, {2, 5}),  // both cleared
+        onCheckBox(5, Mouse::CtrlClick),
+        expectRows({2, 2, 1, 2, 2, 2}, {2, 5}),  // Ctrl: that row alone
+        onCheckBox(0),
+        expectRows({1, 2, 1, 2, 2, 2}, {2, 5}),  // unselected: that row alone
+        onCheckBox(2, Mouse::CtrlClick),
+        expectRows({1, 2, 2, 2, 2, 2}, {2, 5}),
+        listKey(VK_SPACE),
+        expectRows({1, 2, 1, 2, 2, 1}, {5}),  // the focused row 5, and row 2
         click(IDC_CLOSE),
     };
     run();
@@ -274,8 +283,7 @@ TEST_F(ListDialog, EditTakesTheLowestSelectedRowAndKeepsItsCheckBoxNewMayBeCance
                                     look([](HWND) { EXPECT_EQ(text(control(IDC_ATT_NAME)), "r2"); })} +
                   editorAccepts(L"edited") +
                   std::vector<Step>{focusOnList(), click(IDC_NEW), waitFor(kEditor), key(VK_ESCAPE), waitFor(kCaption),
-                                    focusOnList(),
-                                    look([](HWND) {
+                                    focusOnList(), look([](HWND) {
                                         EXPECT_EQ(rowCount(), 6);
                                         EXPECT_EQ(cell(2, 0), "edited");
                                         EXPECT_EQ(cell(2, 2), "面積 ＝ 200");
@@ -290,15 +298,24 @@ TEST_F(ListDialog, DeleteAsksThenErasesTheLowestSelectedRowAndFollowsTheSelectio
     load(7);
     const std::string question = "選択した条件を削除しますか？";
     Script script{
-        onRow(2), onRow(5, Mouse::CtrlClick), click(IDC_DELETE),
-        messageBox(question, "確認", {IDYES, IDNO}, IDNO), focusOnList(),
+        onRow(2),
+        onRow(5, Mouse::CtrlClick),
+        click(IDC_DELETE),
+        messageBox(question, "確認", {IDYES, IDNO}, IDNO),
+        focusOnList(),
         look([](HWND) { EXPECT_EQ(rowCount(), 7); }),
-        click(IDC_DELETE), messageBox(question, "確認", {IDYES, IDNO}, IDYES), focusOnList(),
+        click(IDC_DELETE),
+        messageBox(question, "確認", {IDYES, IDNO}, IDYES),
+        focusOnList(),
         // Row 5 moved up to 4 and is still selected: Edit and Delete now act on it.
         expectRows({2, 2, 2, 2, 2, 2}, {4}),
-        click(IDC_EDIT), waitFor(kEditor), look([](HWND) { EXPECT_EQ(text(control(IDC_ATT_NAME)), "r5"); }),
-        key(VK_ESCAPE), waitFor(kCaption),
-        click(IDC_DELETE), messageBox(question, "確認", {IDYES, IDNO}, IDYES),
+        click(IDC_EDIT),
+        waitFor(kEditor),
+        look([](HWND) { EXPECT_EQ(text(control(IDC_ATT_NAME)), "r5"); }),
+        key(VK_ESCAPE),
+        waitFor(kCaption),
+        click(IDC_DELETE),
+        messageBox(question, "確認", {IDYES, IDNO}, IDYES),
         expectRows({2, 2, 2, 2, 2}, {}),
         click(IDC_CLOSE),
     };
@@ -309,16 +326,23 @@ TEST_F(ListDialog, DeleteAsksThenErasesTheLowestSelectedRowAndFollowsTheSelectio
 TEST_F(ListDialog, OnlyTheButtonsEditAndOnlyCloseEnds) {
     load(3);
     Script script{
-        key(VK_ESCAPE), stillOpen(), closeBox(), stillOpen(),
-        onRow(1, Mouse::DoubleClick), stillOpen(),
-        listKey(VK_DELETE), stillOpen(),
+        key(VK_ESCAPE),
+        stillOpen(),
+        closeBox(),
+        stillOpen(),
+        onRow(1, Mouse::DoubleClick),
+        stillOpen(),
+        listKey(VK_DELETE),
+        stillOpen(),
         [] {
             HWND header = reinterpret_cast<HWND>(SendMessageW(listView(), LVM_GETHEADER, 0, 0));
             RECT r{};
             SendMessageW(header, HDM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
             return mouseAt(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2}, Mouse::Click), true;
         },
-        look([](HWND) { EXPECT_EQ(rows(), (std::vector<std::string>{"r0 c|面積 ＜ 0", "r1 c|面積 ≦ 100", "r2 c|面積 ＝ 200"})); }),
+        look([](HWND) {
+            EXPECT_EQ(rows(), (std::vector<std::string>{"r0 c|面積 ＜ 0", "r1 c|面積 ≦ 100", "r2 c|面積 ＝ 200"}));
+        }),
         click(IDC_CLOSE),
     };
     run();
@@ -344,15 +368,11 @@ TEST_F(ListDialog, CentresOverItsParentWhichItDisables) {
     DestroyWindow(parent);
 }
 
-TEST_F(ListDialog, ANullListReturnsAtOnce) {
-    lib.get<PFN_acConfigDlg>("acConfigDlg")(nullptr, nullptr);
-}
+TEST_F(ListDialog, ANullListReturnsAtOnce) { lib.get<PFN_acConfigDlg>("acConfigDlg")(nullptr, nullptr); }
 
 const std::vector<TemplateItem> kListItems = {
-    {1034, "Button", "閉じる", 0x50010001, 280, 138, 44, 14},
-    {1030, "Button", "新規", 0x50010000, 7, 138, 38, 14},
-    {1031, "Button", "編集", 0x58010000, 52, 138, 38, 14},
-    {1032, "Button", "削除", 0x58010000, 97, 138, 38, 14},
+    {1034, "Button", "閉じる", 0x50010001, 280, 138, 44, 14}, {1030, "Button", "新規", 0x50010000, 7, 138, 38, 14},
+    {1031, "Button", "編集", 0x58010000, 52, 138, 38, 14},    {1032, "Button", "削除", 0x58010000, 97, 138, 38, 14},
     {1033, "SysListView32", "", 0x50810801, 7, 7, 317, 121},
 };
 
@@ -392,16 +412,21 @@ TEST(ListOutOfMemory, NewEditAndDeleteChangeRowsAndRulesTogetherOrNotAtAll) {
     // Each allocation in turn fails, from the editor's OK to the list's update.
     for (int n = 0; n < 8; ++n) {
         for (int command : {IDC_NEW, IDC_EDIT}) {
-            steps = steps + std::vector<Step>{onRow(1), click(command), waitFor(kEditor),
+            steps = steps + std::vector<Step>{onRow(1),
+                                              click(command),
+                                              waitFor(kEditor),
                                               [] { return SetWindowTextW(control(IDC_ATT_NAME), L"x"), true; },
-                                              click(IDC_CAT_NAME), type(L"a category longer than a short string"),
-                                              [n] { return alloc_counter::failAfter(n), true; }, key(VK_RETURN),
+                                              click(IDC_CAT_NAME),
+                                              type(L"a category longer than a short string"),
+                                              [n] { return alloc_counter::failAfter(n), true; },
+                                              key(VK_RETURN),
                                               [] {
                                                   alloc_counter::disarm();
                                                   if (text(activeDialog()) == kEditor) key(VK_ESCAPE)();
                                                   return true;
                                               },
-                                              waitFor(kCaption), look([&rules](HWND) { expectMirrored(rules); })};
+                                              waitFor(kCaption),
+                                              look([&rules](HWND) { expectMirrored(rules); })};
         }
     }
     // Delete allocates nothing of its own: a failure armed as Yes is clicked

@@ -80,8 +80,9 @@ HWND control(int id) { return GetDlgItem(activeDialog(), id); }
 
 std::string encode(const std::wstring& wide, UINT codePage) {
     std::string out(wide.size() * 3, '\0');
-    out.resize(static_cast<std::size_t>(WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
-                                                            out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+    out.resize(
+        static_cast<std::size_t>(WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
+                                                     out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
     return out;
 }
 

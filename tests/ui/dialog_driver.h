@@ -46,11 +46,11 @@ std::string text(HWND window);  // as UTF-8
 std::string encode(const std::wstring& wide, UINT codePage = CP_UTF8);
 
 // Input, to the active dialog.
-Step click(int id);                  // left button down and up at the control's centre
-Step key(UINT vk);                   // pressed and released on the focused control
-Step type(const std::wstring& text); // characters to the focused control
-Step clear(int id);                  // click into an edit, End, then backspace its text away
-Step closeBox();                     // the caption's close box
+Step click(int id);  // left button down and up at the control's centre
+Step key(UINT vk);  // pressed and released on the focused control
+Step type(const std::wstring& text);  // characters to the focused control
+Step clear(int id);  // click into an edit, End, then backspace its text away
+Step closeBox();  // the caption's close box
 // Runs f on the active dialog; f checks with EXPECT_… what the user sees.
 Step look(std::function<void(HWND dialog)> f);
 // Waits until the active dialog has this caption.

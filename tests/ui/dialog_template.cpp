@@ -33,11 +33,12 @@ private:
 
 std::vector<TemplateItem> readTemplate(WORD id, std::string& caption, DWORD& style) {
     HMODULE self = GetModuleHandleW(nullptr);
-    HRSRC found = FindResourceExW(self, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(id), MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+    HRSRC found = FindResourceExW(self, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(id),
+                                  MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
     if (found == nullptr) return {};
     const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(self, found)));
     TemplateReader in(base);
-    EXPECT_EQ(in.next<WORD>(), 1);       // version
+    EXPECT_EQ(in.next<WORD>(), 1);  // version
     EXPECT_EQ(in.next<WORD>(), 0xFFFF);  // extended template
     in.next<DWORD>();
     EXPECT_EQ(in.next<DWORD>(), 0u);  // no extended style
@@ -47,10 +48,10 @@ std::vector<TemplateItem> readTemplate(WORD id, std::string& caption, DWORD& sty
     EXPECT_EQ(in.nameOrOrdinal(), "");  // menu
     EXPECT_EQ(in.nameOrOrdinal(), "");  // class
     caption = in.nameOrOrdinal();
-    EXPECT_EQ(in.next<WORD>(), 8);    // point size
+    EXPECT_EQ(in.next<WORD>(), 8);  // point size
     EXPECT_EQ(in.next<WORD>(), 400);  // weight
-    EXPECT_EQ(in.next<BYTE>(), 0);    // not italic
-    EXPECT_EQ(in.next<BYTE>(), 1);    // character set
+    EXPECT_EQ(in.next<BYTE>(), 0);  // not italic
+    EXPECT_EQ(in.next<BYTE>(), 1);  // character set
     EXPECT_EQ(in.nameOrOrdinal(), "MS Shell Dlg");
     std::vector<TemplateItem> items;
     for (WORD i = 0; i < count; ++i) {
@@ -85,8 +86,8 @@ void expectResourceTemplate(WORD id, const std::string& caption, const std::vect
         const TemplateItem& a = actual[i];
         const TemplateItem& e = items[i];
         // windres stores a class name in capitals; the dialog manager ignores case.
-        EXPECT_TRUE(a.id == e.id && _stricmp(a.cls.c_str(), e.cls.c_str()) == 0 && a.text == e.text && a.style == e.style && a.x == e.x &&
-                    a.y == e.y && a.cx == e.cx && a.cy == e.cy)
+        EXPECT_TRUE(a.id == e.id && _stricmp(a.cls.c_str(), e.cls.c_str()) == 0 && a.text == e.text &&
+                    a.style == e.style && a.x == e.x && a.y == e.y && a.cx == e.cx && a.cy == e.cy)
             << "item " << i + 1 << ": " << a.id << " " << a.cls << " \"" << a.text << "\" " << std::hex << a.style;
     }
 }
@@ -109,4 +110,3 @@ driver::Step liveChildren(const std::vector<TemplateItem>& expected) {
         EXPECT_EQ(i, count);
     });
 }
-

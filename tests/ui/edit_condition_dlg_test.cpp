@@ -72,8 +72,8 @@ TEST(EditorDialog, NewRuleOpensAsTypeAWithTheDefaultsAndEscapeCancels) {
 
 TEST(EditorDialog, RadioClicksSwitchTheGroupsAndTheCloseBoxCancels) {
     CEditConditionDlg dlg;
-    Script script{click(IDC_TYPE_B), groups(false, true), click(IDC_TYPE_A), groups(true, false),
-                  click(IDC_TYPE_B), closeBox()};
+    Script script{click(IDC_TYPE_B),   groups(false, true), click(IDC_TYPE_A),
+                  groups(true, false), click(IDC_TYPE_B),   closeBox()};
     EXPECT_EQ(dlg.runModal(), IDCANCEL);
 }
 
@@ -83,19 +83,18 @@ TEST(EditorDialog, OkChecksTheAttributeNameAndStaysOpenOnAFault) {
         std::wstring category;
         const std::string* message;  // null: accepted
     } cases[] = {
-        {L"", L"cat", &kEnterName},
-        {L"a\\b", L"", &kNoBackslash},
-        {L"\\", L"", &kNoBackslash},
-        {L"表", L"", nullptr},         // 0x95 0x5C: the 0x5C is no backslash
+        {L"", L"cat", &kEnterName},      {L"a\\b", L"", &kNoBackslash},
+        {L"\\", L"", &kNoBackslash},     {L"表", L"", nullptr},  // 0x95 0x5C: the 0x5C is no backslash
         {L"ソ表\\", L"", &kNoBackslash},  // a backslash after two-byte characters
-        {L"  ", L"x\\y", nullptr},     // blanks pass; the category is not checked
+        {L"  ", L"x\\y", nullptr},  // blanks pass; the category is not checked
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(cp932(c.name));
         CEditConditionDlg dlg;
         if (c.message != nullptr) {
-            Script script{click(IDC_CAT_NAME), type(c.category), click(IDC_ATT_NAME), type(c.name), key(VK_RETURN),
-                          messageBox(*c.message, kError), focusOn(IDC_ATT_NAME), key(VK_ESCAPE)};
+            Script script{click(IDC_CAT_NAME),   type(c.category), click(IDC_ATT_NAME),
+                          type(c.name),          key(VK_RETURN),   messageBox(*c.message, kError),
+                          focusOn(IDC_ATT_NAME), key(VK_ESCAPE)};
             EXPECT_EQ(dlg.runModal(), IDCANCEL);
         } else {
             Script script{click(IDC_CAT_NAME), type(c.category), click(IDC_ATT_NAME), type(c.name), key(VK_RETURN)};
@@ -108,9 +107,11 @@ TEST(EditorDialog, OkChecksTheAttributeNameAndStaysOpenOnAFault) {
 
 TEST(EditorDialog, RangeRuleWithAChosenOperatorAndTheSignedMaximum) {
     CEditConditionDlg dlg;
-    Script script{click(IDC_ATT_NAME), type(L"大"), click(IDC_TYPE_B), clear(IDC_B2), type(L"2147483647"),
-                  click(IDC_CMB_B1), key(VK_DOWN), key(VK_RETURN), look([](HWND) { EXPECT_EQ(text(control(IDC_CMB_B1)), "≦"); }),
-                  key(VK_RETURN)};
+    Script script{
+        click(IDC_ATT_NAME), type(L"大"),         click(IDC_TYPE_B),
+        clear(IDC_B2),       type(L"2147483647"), click(IDC_CMB_B1),
+        key(VK_DOWN),        key(VK_RETURN),      look([](HWND) { EXPECT_EQ(text(control(IDC_CMB_B1)), "≦"); }),
+        key(VK_RETURN)};
     ASSERT_EQ(dlg.runModal(), IDOK);
     Condition expected;
     expected._attName = cp932(L"大");
@@ -153,11 +154,17 @@ TEST(EditorDialog, ValuesOutsideTheListsAndTypesComeBackAsTheUserLeftThem) {
 TEST(EditorDialog, AnEmptiedNumberTakesTheFocusAndOkKeepsTheEditorOpen) {
     CEditConditionDlg dlg;
     Script script{
-        click(IDC_ATT_NAME), type(L"n"), clear(IDC_A),
-        click(IDC_TYPE_A), focusOn(IDC_A), groups(true, false),  // the exchange stopped, the update still ran
-        key(VK_RETURN), focusOn(IDC_A),
+        click(IDC_ATT_NAME),
+        type(L"n"),
+        clear(IDC_A),
+        click(IDC_TYPE_A),
+        focusOn(IDC_A),
+        groups(true, false),  // the exchange stopped, the update still ran
+        key(VK_RETURN),
+        focusOn(IDC_A),
         look([](HWND dialog) { EXPECT_EQ(text(dialog), "項目設定") << "the editor has closed"; }),
-        type(L"5"), key(VK_RETURN),
+        type(L"5"),
+        key(VK_RETURN),
     };
     ASSERT_EQ(dlg.runModal(), IDOK);
     EXPECT_EQ(dlg._condition._a, 5);

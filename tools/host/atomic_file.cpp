@@ -176,7 +176,8 @@ std::vector<AtomicFileGroup::Outcome> AtomicFileGroup::commit() {
                 error = reason("cannot rename", errno);
             }
         } else if (renameNew(entry.temp, entry.target) != 0) {
-            error = errno == EEXIST ? "made by another program meanwhile; left as it is" : reason("cannot rename", errno);
+            error = errno == EEXIST ? "made by another program meanwhile; left as it is"
+                                    : reason("cannot rename", errno);
         }
         if (!error.empty()) ::unlink(entry.temp.c_str());
         outcomes.push_back({entry.tag, error});

@@ -26,7 +26,7 @@
 namespace {
 
 struct Attribute {
-    std::string name;      // UTF-8
+    std::string name;  // UTF-8
     std::string category;  // UTF-8; empty: none
     bool hasCategory = false;
 };
@@ -110,7 +110,8 @@ std::string sidecarJson(const SidecarResult& s, bool dryRun) {
     const bool changed = s.status == SidecarResult::Status::Created || s.status == SidecarResult::Status::Updated;
     members += std::string(",\"sidecar_changed\":") + (changed ? "true" : "false");
     if (!dryRun) return members;
-    for (const auto& [name, edits] : {std::make_pair("add", &s.edits.added), std::make_pair("remove", &s.edits.removed)}) {
+    for (const auto& [name, edits] :
+         {std::make_pair("add", &s.edits.added), std::make_pair("remove", &s.edits.removed)}) {
         members += std::string(",\"sidecar_") + name + "\":[";
         for (std::size_t i = 0; i < edits->size(); ++i) {
             members += (i > 0 ? ",{\"property\":" : "{\"property\":") + jsonString((*edits)[i].property) +
@@ -158,8 +159,8 @@ Result classifyOne(const PluginApi& api, const ConditionList* list, const std::f
     for (std::int32_t i = 0; result != nullptr && i < api.attNum(result); ++i) {
         const auto index = static_cast<std::uint32_t>(i);
         const char* category = api.catPath(result, index);
-        r.attributes.push_back({cp932ToUtf8(api.attName(result, index)), category ? cp932ToUtf8(category) : "",
-                                category != nullptr});
+        r.attributes.push_back(
+            {cp932ToUtf8(api.attName(result, index)), category ? cp932ToUtf8(category) : "", category != nullptr});
     }
     api.releaseAC(result);  // every result goes back, null included
     return r;
@@ -185,8 +186,8 @@ std::string jsonLine(const std::filesystem::path& path, const Result& r, const s
                        ",\"attributes\":[";
     for (std::size_t i = 0; i < r.attributes.size(); ++i) {
         if (i > 0) line += ",";
-        line += "{\"name\":" + jsonString(r.attributes[i].name) + ",\"category\":" +
-                (r.attributes[i].hasCategory ? jsonString(r.attributes[i].category) : "null") + "}";
+        line += "{\"name\":" + jsonString(r.attributes[i].name) +
+                ",\"category\":" + (r.attributes[i].hasCategory ? jsonString(r.attributes[i].category) : "null") + "}";
     }
     return line + "]" + more + "}\n";
 }
@@ -209,7 +210,8 @@ public:
         if (done != total_ && now - shown_ < std::chrono::milliseconds(100)) return;
         shown_ = now;
         const double seconds = std::chrono::duration<double>(now - start_).count();
-        std::fprintf(err_, "\r\033[K%zu / %zu  %.0f images/s", done, total_, seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+        std::fprintf(err_, "\r\033[K%zu / %zu  %.0f images/s", done, total_,
+                     seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
         std::fflush(err_);
         visible_ = true;
     }
@@ -264,8 +266,9 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
             std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(files[i]).c_str(), r.error.c_str());
         } else {
             ++report.images;
-            std::string line = options.json ? jsonLine(files[i], r, options.xmp ? sidecarJson(r.sidecar, options.dryRun) : "")
-                                            : textLine(files[i], r);
+            std::string line = options.json
+                                   ? jsonLine(files[i], r, options.xmp ? sidecarJson(r.sidecar, options.dryRun) : "")
+                                   : textLine(files[i], r);
             if (options.dryRun && !options.json) line += dryRunLine(r.sidecar);
             if (progress.sharesTerminal()) {
                 progress.clear();
@@ -294,8 +297,10 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
     using Status = SidecarResult::Status;
     report.sidecarsFailed = sidecars[static_cast<int>(Status::Failed)];
     if (options.xmp) {
-        std::fprintf(err, options.dryRun ? "sidecars (dry run, nothing written): %zu to create, %zu to update, %zu unchanged, %zu failed\n"
-                                         : "sidecars: %zu created, %zu updated, %zu unchanged, %zu failed\n",
+        std::fprintf(err,
+                     options.dryRun
+                         ? "sidecars (dry run, nothing written): %zu to create, %zu to update, %zu unchanged, %zu failed\n"
+                         : "sidecars: %zu created, %zu updated, %zu unchanged, %zu failed\n",
                      sidecars[static_cast<int>(Status::Created)], sidecars[static_cast<int>(Status::Updated)],
                      sidecars[static_cast<int>(Status::Unchanged)], report.sidecarsFailed);
     }

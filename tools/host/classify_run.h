@@ -11,8 +11,8 @@
 #include "plugin_api.h"
 
 struct RunReport {
-    std::size_t images = 0;          // read and classified
-    std::size_t unreadable = 0;      // reported on the error stream and skipped
+    std::size_t images = 0;  // read and classified
+    std::size_t unreadable = 0;  // reported on the error stream and skipped
     std::size_t sidecarsFailed = 0;  // --xmp: named on the error stream, left as they were
 };
 

@@ -69,13 +69,15 @@ FileList collectImageFiles(const std::vector<fs::path>& paths) {
         if (fs::is_directory(status)) {
             std::vector<fs::path> found;
             const auto options = fs::directory_options::skip_permission_denied;
-            for (fs::recursive_directory_iterator it(path, options, error), end; !error && it != end; it.increment(error)) {
+            for (fs::recursive_directory_iterator it(path, options, error), end; !error && it != end;
+                 it.increment(error)) {
                 if (it->is_regular_file(error) && hasImageExtension(it->path().filename())) {
                     found.push_back(fs::path(it->path()).make_preferred());
                 }
             }
             // By the whole name's characters, as a sorted listing reads.
-            std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
+            std::sort(found.begin(), found.end(),
+                      [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
             list.files.insert(list.files.end(), found.begin(), found.end());
         } else if (fs::exists(status)) {
             list.files.push_back(path);  // named on purpose: tried whatever its name

@@ -44,8 +44,8 @@ bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::stri
     }
     // Metadata on demand: the decoder reads the header, not the pixels.
     ComPtr<IWICBitmapDecoder> decoder;
-    hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
-                                            WICDecodeMetadataCacheOnDemand, decoder.out());
+    hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                            decoder.out());
     if (FAILED(hr)) {
         error = hresult("opening as an image", hr);
         return false;

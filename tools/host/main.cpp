@@ -65,9 +65,9 @@ int fail(const std::string& reason) {
 // tree's two folders up from a build folder.
 fs::path shippedRules() {
     const fs::path here = programDirectory();
-    for (const fs::path& candidate : {here / "examples" / "rules.ini", here / ".." / "share" / "pixtagger" / "rules.ini",
-                                      here / ".." / "examples" / "rules.ini",
-                                      here / ".." / ".." / "examples" / "rules.ini"}) {
+    for (const fs::path& candidate :
+         {here / "examples" / "rules.ini", here / ".." / "share" / "pixtagger" / "rules.ini",
+          here / ".." / "examples" / "rules.ini", here / ".." / ".." / "examples" / "rules.ini"}) {
         std::error_code error;
         if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal();
     }
@@ -152,7 +152,8 @@ int run(const std::vector<std::string>& args) {
 
     ConditionList* list = api.loadConfig(config.forPlugin.c_str());
     if (list == nullptr)
-        return fail(pathText(config.full) + ": acLoadConfig returned null (an invalid integer or count in the rule file)");
+        return fail(pathText(config.full) +
+                    ": acLoadConfig returned null (an invalid integer or count in the rule file)");
 
 #if defined(_WIN32)
     if (edit) {

@@ -54,9 +54,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
     classify->add_option("--config", config, "Rule file (default: the shipped examples/rules.ini)")->type_name("FILE");
     classify->add_option("--plugin", plugin, "Plug-in library (default: the one beside the program)")->type_name("PATH");
     classify->add_flag("--json", options.json, "One JSON object per image instead of text lines");
-    CLI::Option* xmp =
-        classify->add_flag("--xmp", options.xmp, "Write the attributes as keywords into each image's XMP sidecar");
-    classify->add_flag("--dry-run", options.dryRun, "With --xmp: print what would change in each sidecar, write nothing")
+    CLI::Option* xmp = classify->add_flag("--xmp", options.xmp,
+                                          "Write the attributes as keywords into each image's XMP sidecar");
+    classify
+        ->add_flag("--dry-run", options.dryRun, "With --xmp: print what would change in each sidecar, write nothing")
         ->needs(xmp);
     classify->add_option("PATH", paths, "Image files, and folders searched recursively")->required()->type_name("");
 

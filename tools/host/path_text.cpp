@@ -26,7 +26,7 @@ std::size_t utf8Length(const std::string& s, std::size_t i) {
         n = 2;
     } else if (c >= 0xE0 && c <= 0xEF) {
         n = 3;
-        if (c == 0xE0) low = 0xA0;   // no overlong forms
+        if (c == 0xE0) low = 0xA0;  // no overlong forms
         if (c == 0xED) high = 0x9F;  // no surrogates
     } else if (c >= 0xF0 && c <= 0xF4) {
         n = 4;
@@ -84,9 +84,11 @@ std::string pathUtf8(const std::filesystem::path& path) {
     // Not path::u8string: it throws on a lone surrogate, which NTFS allows.
     const std::wstring& wide = path.native();
     if (wide.empty()) return std::string();
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      nullptr);
     std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
     return out;
 #else
     return path.native();

@@ -26,7 +26,8 @@ void* PluginLibrary::byOrdinal(unsigned ordinal) const {
 
 PluginLibrary::PluginLibrary(const std::filesystem::path& path) {
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) error_ = dlerror();  // NOLINT(concurrency-mt-unsafe): the host loads it on one thread, first
+    if (handle_ == nullptr)
+        error_ = dlerror();  // NOLINT(concurrency-mt-unsafe): the host loads it on one thread, first
 }
 
 PluginLibrary::~PluginLibrary() {

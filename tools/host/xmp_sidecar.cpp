@@ -71,8 +71,8 @@ bool decode(const std::string& bytes, Exiv2::XmpData& xmp, std::string& error) {
 bool encode(const Exiv2::XmpData& xmp, std::string& file, std::string& error) {
     std::string packet;
     try {
-        if (Exiv2::XmpParser::encode(packet, xmp, Exiv2::XmpParser::omitPacketWrapper |
-                                                      Exiv2::XmpParser::useCompactFormat) == 0 &&
+        if (Exiv2::XmpParser::encode(packet, xmp,
+                                     Exiv2::XmpParser::omitPacketWrapper | Exiv2::XmpParser::useCompactFormat) == 0 &&
             !packet.empty()) {
             file = "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n" + packet +
                    "<?xpacket end=\"w\"?>";

@@ -13,9 +13,9 @@ struct SidecarResult {
     enum class Status { None, Created, Updated, Unchanged, Failed };
     Status status = Status::None;
     std::filesystem::path path;  // empty for None: no sidecar and nothing to add
-    std::string error;           // Failed: a one-line reason; the file is as it was
-    KeywordEdits edits;          // made, or on a dry run those that would be
-    bool staged = false;         // Created or Updated: in place once its group commits
+    std::string error;  // Failed: a one-line reason; the file is as it was
+    KeywordEdits edits;  // made, or on a dry run those that would be
+    bool staged = false;  // Created or Updated: in place once its group commits
 };
 
 // How each image of a run may use a sidecar. Lightroom keeps one sidecar

@@ -14,9 +14,9 @@ namespace {
 using Items = std::vector<std::string>;
 
 struct Property {
-    const char* key;        // the keyword property
-    Exiv2::TypeId type;     // its array type when we create it
-    char separator;         // between category and name; 0: the name alone
+    const char* key;  // the keyword property
+    Exiv2::TypeId type;  // its array type when we create it
+    char separator;  // between category and name; 0: the name alone
     const char* recordKey;  // our bag of the values we added to it
 };
 

@@ -79,9 +79,7 @@ void CALLBACK step(HWND, UINT, UINT_PTR, DWORD) {
         g_failed |= !capture(dialog, g_out + "\\editor.bmp");
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         break;
-    default:
-        PostMessageW(dialog, WM_COMMAND, IDC_CLOSE, 0);
-        break;
+    default: PostMessageW(dialog, WM_COMMAND, IDC_CLOSE, 0); break;
     }
 }
 

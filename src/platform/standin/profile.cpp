@@ -8,8 +8,7 @@
 
 namespace standin {
 
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
-                               LPCSTR path) {
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size, LPCSTR path) {
     if (buffer == nullptr || size == 0) return 0;
     buffer[0] = '\0';
     if (section == nullptr || key == nullptr || path == nullptr) return 0;
@@ -30,11 +29,12 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, L
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR path) {
     if (section == nullptr || path == nullptr) return FALSE;
-    return profile_store::update(path, [&](ProfileDocument& document) {
-               if (key == nullptr) return document.removeSection(section);
-               if (text == nullptr) return document.removeKey(section, key);
-               return document.set(section, key, text);
-           })
+    return profile_store::update(path,
+                                 [&](ProfileDocument& document) {
+                                     if (key == nullptr) return document.removeSection(section);
+                                     if (text == nullptr) return document.removeKey(section, key);
+                                     return document.set(section, key, text);
+                                 })
                ? TRUE
                : FALSE;
 }

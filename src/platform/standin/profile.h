@@ -19,8 +19,7 @@ namespace standin {
 // around it, are removed. Names compare case-insensitively (ASCII). The first
 // of duplicate sections or keys wins. Reading never creates a file. Listing
 // sections or keys (a null section or key) is not provided: an empty text.
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
-                               LPCSTR path);
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size, LPCSTR path);
 
 // Sets key in section of the file to text, creating the file, the section
 // (after the last one) or the key (after the last key of its section) as

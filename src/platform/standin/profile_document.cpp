@@ -67,7 +67,8 @@ ProfileDocument::ProfileDocument(std::string_view bytes) {
         std::size_t stop = at;
         while (stop < bytes.size() && bytes[stop] != '\n' && bytes[stop] != '\r') ++stop;
         std::size_t next = stop;
-        if (next < bytes.size()) next += (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n') ? 2 : 1;
+        if (next < bytes.size())
+            next += (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n') ? 2 : 1;
         lines_.push_back(parse(std::string(bytes.substr(at, stop - at)), std::string(bytes.substr(stop, next - stop))));
         at = next;
     }
@@ -167,7 +168,8 @@ bool ProfileDocument::removeKey(std::string_view section, std::string_view key) 
 bool ProfileDocument::removeSection(std::string_view section) {
     const auto s = sectionNamed(section);
     if (!s || s->first == s->last) return false;
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(s->first), lines_.begin() + static_cast<std::ptrdiff_t>(s->last));
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(s->first),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(s->last));
     reindex();
     return true;
 }

@@ -35,13 +35,13 @@ private:
         std::string raw;  // the line without its end
         std::string end;  // "\r\n", "\n", "\r", or "" for an unterminated last line
         Kind kind = Kind::Other;
-        std::string name;          // folded section or key name
-        std::size_t valueAt = 0;   // where the value starts in raw (after '=' and white space)
+        std::string name;  // folded section or key name
+        std::size_t valueAt = 0;  // where the value starts in raw (after '=' and white space)
     };
     struct Section {
         std::size_t first;  // its header line, or 0 for the lines before any header
-        std::size_t last;   // one past its last line
-        bool headed;        // false for the lines before any header
+        std::size_t last;  // one past its last line
+        bool headed;  // false for the lines before any header
     };
 
     void reindex();

@@ -66,7 +66,8 @@ std::optional<Stamp> replaceFile(const std::string& path, const std::string& byt
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         return std::nullopt;
     }
-    const std::string temp = path + ".~" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(g_tempCounter++);
+    const std::string temp = path + ".~" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(g_tempCounter++);
     HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     DWORD written = 0;
@@ -282,9 +283,10 @@ public:
         std::shared_ptr<ProfileDocument> current = load(path);
         // Edit in place when no reader holds this copy; a failed write below
         // forgets the cached copy, so it never disagrees with the file.
-        std::shared_ptr<ProfileDocument> document =
-            !current ? std::make_shared<ProfileDocument>()
-                     : current.use_count() <= 2 ? current : std::make_shared<ProfileDocument>(*current);
+        std::shared_ptr<ProfileDocument> document = !current ? std::make_shared<ProfileDocument>()
+                                                    : current.use_count() <= 2
+                                                        ? current
+                                                        : std::make_shared<ProfileDocument>(*current);
         current.reset();
         std::optional<Stamp> stamp;
         std::string bytes;
