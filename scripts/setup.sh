@@ -5,13 +5,15 @@
 # plug-in and pixtagger-host need)
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libcli11-dev)
+# native: what builds the host and its Debian package (help2man makes the man
+# page; dpkg-shlibdeps, in dpkg-dev, reads the binaries with file).
+packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libcli11-dev help2man dpkg-dev file)
 if [ "${1:-}" != native ]; then
   packages+=(
     clang libclang-rt-14-dev googletest libbenchmark-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine64 xvfb xauth locales
-    libimage-exiftool-perl clang-format clang-tidy help2man lintian dpkg-dev fakeroot
+    libimage-exiftool-perl clang-format clang-tidy lintian
   )
 fi
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The whole test run, from a fresh Debian 12 machine (as root) to a verdict:
-# installs what is missing, builds build/linux, build/linux-asan (ASan, LSan,
+# installs what is missing, builds build/linux (checked by clang-format and
+# clang-tidy, and packaged as a .deb that lintian checks and that classifies
+# the examples once unpacked), build/linux-asan (ASan, LSan,
 # UBSan), build/linux-tsan (the concurrency suite), build/win32, build/win64
 # and build/fuzz, runs every suite natively, under the sanitizers, under
 # wine64 (with an Xvfb display for the dialogs) and, for the i686 product,
@@ -21,7 +23,7 @@ build() {
   ninja -C "build/$dir" ${TARGET:-}
 }
 
-build linux -DPIXTAGGER_BENCHMARKS=ON
+build linux -DPIXTAGGER_BENCHMARKS=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 build linux-asan -DPIXTAGGER_SANITIZE=ON
 TARGET=concurrency_tests build linux-tsan -DPIXTAGGER_TSAN=ON
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
@@ -36,6 +38,10 @@ run_suites() {
 }
 
 run_suites linux
+echo "== lint (clang-format, clang-tidy over build/linux)"
+bash scripts/lint.sh build/linux || failed+=(lint)
+echo "== Debian package of build/linux"
+bash tests/package/check_deb.sh build/linux "$PWD" || failed+=(deb)
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 run_suites linux-asan
 TSAN_OPTIONS=halt_on_error=1 run_suites linux-tsan -R '^concurrency_tests$'
 run_suites win32
@@ -84,4 +90,4 @@ if [ ${#failed[@]} -ne 0 ]; then
 fi
 i686="build/win32 (outside check and wine32 in the guest)"
 [ "${PIXTAGGER_SKIP_I686:-}" = 1 ] && i686="build/win32 (outside check only)"
-echo "All suites passed: build/linux, build/linux-asan, build/linux-tsan, $i686, build/win64 (wine64), fuzzing"
+echo "All suites passed: build/linux (with lint and the Debian package), build/linux-asan, build/linux-tsan, $i686, build/win64 (wine64), fuzzing"
