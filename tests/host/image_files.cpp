@@ -20,6 +20,19 @@ void put32le(Bytes& b, std::uint32_t v) {
     put16le(b, v >> 16);
 }
 
+// One IFD entry of count 1: a SHORT (type 3) or LONG value in place.
+void putTiffEntry(Bytes& tiff, std::uint32_t tag, std::uint32_t type, std::uint32_t value) {
+    put16le(tiff, tag);
+    put16le(tiff, type);
+    put32le(tiff, 1);
+    if (type == 3) {
+        put16le(tiff, value);
+        put16le(tiff, 0);
+    } else {
+        put32le(tiff, value);
+    }
+}
+
 std::uint32_t crc32(const Bytes& data, std::size_t from) {
     std::uint32_t crc = 0xFFFFFFFFu;
     for (std::size_t i = from; i < data.size(); ++i) {
@@ -118,15 +131,7 @@ void writeTiff(const std::string& path, std::uint32_t width, std::uint32_t heigh
     const std::uint32_t dataAt = 8 + 2 + entries * 12 + 4;
     put16le(tiff, entries);
     auto entry = [&](std::uint32_t tag, std::uint32_t type, std::uint32_t value) {
-        put16le(tiff, tag);
-        put16le(tiff, type);
-        put32le(tiff, 1);
-        if (type == 3) {
-            put16le(tiff, value);
-            put16le(tiff, 0);
-        } else {
-            put32le(tiff, value);
-        }
+        putTiffEntry(tiff, tag, type, value);
     };
     entry(256, 4, width);  // ImageWidth
     entry(257, 4, height);  // ImageLength
@@ -162,15 +167,7 @@ void writePreviewFirstTiff(const std::string& path, std::uint32_t previewWidth, 
     Bytes tiff = {'I', 'I', 42, 0};
     put32le(tiff, previewIfd);
     auto entry = [&](std::uint32_t tag, std::uint32_t type, std::uint32_t value) {
-        put16le(tiff, tag);
-        put16le(tiff, type);
-        put32le(tiff, 1);
-        if (type == 3) {
-            put16le(tiff, value);
-            put16le(tiff, 0);
-        } else {
-            put32le(tiff, value);
-        }
+        putTiffEntry(tiff, tag, type, value);
     };
     auto ifd = [&](std::uint32_t entries, std::uint32_t subfileType, std::uint32_t width, std::uint32_t height,
                    std::uint32_t compression, std::uint32_t dataAt, std::uint32_t dataSize) {
