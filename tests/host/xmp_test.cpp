@@ -213,9 +213,9 @@ TEST_F(Xmp, ExiftoolReadsTheExampleSidecarsAsTheJsonListsThem) {
             if (at == std::string::npos) break;
             const std::string category = quotedAfter(line, "\"category\":\"", at);
             const std::string separator = dc.empty() ? "" : ", ";
-            dc += separator + name;
-            lr += separator + category + "|" + name;
-            digiKam += separator + category + "/" + name;
+            dc.append(separator).append(name);
+            lr.append(separator).append(category).append("|").append(name);
+            digiKam.append(separator).append(category).append("/").append(name);
         }
         const std::string command =
             "exiftool -q -sep ', ' -p '$XMP-dc:Subject;$XMP-lr:HierarchicalSubject;"

@@ -38,9 +38,8 @@ public:
     Cp932Converter(const Cp932Converter&) = delete;
     Cp932Converter& operator=(const Cp932Converter&) = delete;
 
-    bool ok() const {
-        return cd_ != reinterpret_cast<iconv_t>(-1);
-    }  // NOLINT(performance-no-int-to-ptr): iconv's own failure value
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv's own failure value
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     // Back to the initial state, for a text of its own.
     iconv_t fresh() {
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
