@@ -98,15 +98,10 @@ private:
 #endif
 
 // "sidecar" and "sidecar_changed", and on a dry run what would be added and
-// removed; the path members as the image's own are written.
+// removed; the sidecar's path written as the image's own is.
 std::string sidecarJson(const SidecarResult& s, bool dryRun) {
     std::string members = ",\"sidecar\":null";
-    if (!s.path.empty()) {
-        members = "," + pathJsonMembers(s.path);
-        members.replace(2, 4, "sidecar");
-        const std::size_t base64 = members.find(",\"path_base64\"");
-        if (base64 != std::string::npos) members.replace(base64 + 2, 4, "sidecar");
-    }
+    if (!s.path.empty()) members = "," + pathJsonMembers(s.path, "sidecar");
     const bool changed = s.status == SidecarResult::Status::Created || s.status == SidecarResult::Status::Updated;
     members += std::string(",\"sidecar_changed\":") + (changed ? "true" : "false");
     if (!dryRun) return members;

@@ -120,11 +120,12 @@ std::string pathText(const std::filesystem::path& path) {
     return out;
 }
 
-std::string pathJsonMembers(const std::filesystem::path& path) {
-    const std::string name = pathUtf8(path);
+std::string pathJsonMembers(const std::filesystem::path& path, const char* name) {
+    const std::string bytes = pathUtf8(path);
     bool valid = true;
-    const std::string text = repairedUtf8(name, valid);
-    std::string members = "\"path\":" + jsonString(text);
-    if (!valid) members += ",\"path_base64\":\"" + base64(name) + "\"";
+    const std::string text = repairedUtf8(bytes, valid);
+    std::string members = "\"";
+    members.append(name).append("\":").append(jsonString(text));
+    if (!valid) members.append(",\"").append(name).append("_base64\":\"").append(base64(bytes)).append("\"");
     return members;
 }

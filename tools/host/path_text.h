@@ -10,9 +10,9 @@
 // the backslash that introduces them escaped, so that a name is one line.
 std::string pathText(const std::filesystem::path& path);
 
-// JSON members for a path: "path" with U+FFFD for each byte that is not
-// UTF-8, and, only for such a name, "path_base64" with its exact bytes.
-std::string pathJsonMembers(const std::filesystem::path& path);
+// JSON members for a path: `name` ("path") with U+FFFD for each byte that is
+// not UTF-8, and, only for such a name, `name`_base64 with its exact bytes.
+std::string pathJsonMembers(const std::filesystem::path& path, const char* name = "path");
 
 // UTF-8 of a path as the file system spells it (no escaping).
 std::string pathUtf8(const std::filesystem::path& path);
