@@ -22,15 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;
 
-void put16(Bytes& b, std::uint32_t v) {
-    b.push_back(static_cast<unsigned char>(v));
-    b.push_back(static_cast<unsigned char>(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-
 Bytes readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -42,14 +33,14 @@ struct Entry {
     std::uint32_t value;
 };
 void putIfd(Bytes& tiff, const std::vector<Entry>& entries, std::uint32_t next) {
-    put16(tiff, static_cast<std::uint32_t>(entries.size()));
+    put16le(tiff, static_cast<std::uint32_t>(entries.size()));
     for (const Entry& e : entries) {
-        put16(tiff, e.tag);
-        put16(tiff, e.type);
-        put32(tiff, 1);
-        put32(tiff, e.value);  // a SHORT sits in the low half, little-endian
+        put16le(tiff, e.tag);
+        put16le(tiff, e.type);
+        put32le(tiff, 1);
+        put32le(tiff, e.value);  // a SHORT sits in the low half, little-endian
     }
-    put32(tiff, next);
+    put32le(tiff, next);
 }
 
 // `frame` is a whole JPEG (the shipped screen.jpg): its SOI and JFIF block

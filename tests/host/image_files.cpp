@@ -4,13 +4,8 @@
 #include <fstream>
 #include <vector>
 
-namespace {
-
 using Bytes = std::vector<unsigned char>;
 
-void put32be(Bytes& b, std::uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<unsigned char>(v >> s));
-}
 void put16le(Bytes& b, std::uint32_t v) {
     b.push_back(static_cast<unsigned char>(v));
     b.push_back(static_cast<unsigned char>(v >> 8));
@@ -18,6 +13,12 @@ void put16le(Bytes& b, std::uint32_t v) {
 void put32le(Bytes& b, std::uint32_t v) {
     put16le(b, v & 0xFFFF);
     put16le(b, v >> 16);
+}
+
+namespace {
+
+void put32be(Bytes& b, std::uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<unsigned char>(v >> s));
 }
 
 // One IFD entry of count 1: a SHORT (type 3) or LONG value in place.

@@ -21,3 +21,7 @@ void writePreviewFirstTiff(const std::string& path, std::uint32_t previewWidth, 
 // buffers end.
 void writeJpegHeaders(const std::string& path, std::uint32_t width, std::uint32_t height,
                       const std::vector<std::size_t>& commentSizes);
+
+// Little-endian integers appended to a file's bytes, as TIFF and BMP keep them.
+void put16le(std::vector<unsigned char>& bytes, std::uint32_t value);
+void put32le(std::vector<unsigned char>& bytes, std::uint32_t value);
