@@ -11,7 +11,7 @@
 #include "bench_support.h"
 #include "conditions/condition_list.h"
 #include "pixtagger.h"
-#include "plugin_library.h"
+#include "plugin/plugin_library.h"
 #include "ui/control_ids.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "pixtagger.h"
-#include "plugin_library.h"
+#include "plugin/plugin_library.h"
 #include "temp_dir.h"
 
 namespace {

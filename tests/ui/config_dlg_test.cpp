@@ -12,7 +12,7 @@
 #include "dialog_driver.h"
 #include "dialog_template.h"
 #include "pixtagger.h"
-#include "plugin_library.h"
+#include "plugin/plugin_library.h"
 #include "temp_dir.h"
 #include "ui/condition_text.h"
 #include "ui/config_dlg.h"

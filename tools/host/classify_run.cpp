@@ -9,11 +9,11 @@
 #include <utility>
 
 #include "file_list.h"
-#include "image_size.h"
+#include "images/image_size.h"
 #include "ordered_batches.h"
 #include "path_text.h"
+#include "sidecars/xmp_sidecar.h"
 #include "text_encoding.h"
-#include "xmp_sidecar.h"
 
 #if defined(_WIN32)
 #include <io.h>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "options.h"
-#include "plugin_api.h"
+#include "plugin/plugin_api.h"
 
 struct RunReport {
     std::size_t images = 0;  // read and classified

@@ -10,17 +10,17 @@
 
 #include "classify_run.h"
 #include "file_list.h"
-#include "image_size.h"
+#include "images/image_size.h"
 #include "options.h"
 #include "path_text.h"
-#include "plugin_api.h"
-#include "profile_path.h"
+#include "plugin/plugin_api.h"
+#include "plugin/profile_path.h"
 #include "program_location.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "edit_rules.h"
+#include "plugin/edit_rules.h"
 #endif
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "pixtagger.h"
-#include "plugin_library.h"
+#include "plugin/plugin_library.h"
 #include "ui/control_ids.h"
 
 namespace {

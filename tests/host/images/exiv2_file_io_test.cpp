@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "exiv2_file_io.h"
 #include "image_files.h"
-#include "image_size.h"
+#include "images/exiv2_file_io.h"
+#include "images/image_size.h"
 #include "temp_dir.h"
 
 namespace {
