@@ -6,14 +6,18 @@
 set -euo pipefail
 
 # native: what builds the host and its Debian package (help2man makes the man
-# page; dpkg-shlibdeps, in dpkg-dev, reads the binaries with file).
-packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libcli11-dev help2man dpkg-dev file)
+# page; dpkg-shlibdeps, in dpkg-dev, reads the binaries with file). The
+# encoders (heif-enc, avifenc, cjxl) make the host suites' HEIF, AVIF and
+# JPEG XL files.
+packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libheif-dev libjxl-dev libcli11-dev help2man
+  dpkg-dev file)
 if [ "${1:-}" != native ]; then
   packages+=(
     clang libclang-rt-14-dev googletest libbenchmark-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine64 xvfb xauth locales
     libimage-exiftool-perl clang-format clang-tidy lintian
+    libheif-examples libavif-bin libjxl-tools
   )
 fi
 

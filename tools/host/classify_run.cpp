@@ -133,6 +133,16 @@ std::string dryRunLine(const SidecarResult& s) {
     return line + "\n";
 }
 
+// Libraries' messages may end in a newline or hold one; each file's reason
+// is one line of the error stream.
+std::string oneLine(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
 Result classifyOne(const PluginApi& api, const ConditionList* list, const std::filesystem::path& path) {
     Result r;
     const std::string kind = nonFileKind(path);
@@ -140,7 +150,10 @@ Result classifyOne(const PluginApi& api, const ConditionList* list, const std::f
         r.error = kind + ", not an image file";
         return r;
     }
-    if (!readImageSize(path, r.size, r.error)) return r;
+    if (!readImageSize(path, r.size, r.error)) {
+        r.error = oneLine(r.error);
+        return r;
+    }
     if (r.size.width > INT32_MAX || r.size.height > INT32_MAX) {
         r.error = "a side beyond 2147483647 pixels does not fit the host's image record";
         return r;

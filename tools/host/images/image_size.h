@@ -1,5 +1,6 @@
-// Width and height of an image file, read from its header by the platform's
-// image library (Exiv2 natively, the Windows Imaging Component on Windows).
+// Width and height of an image file, read from its header by the library
+// for its kind: libheif (HEIF, AVIF), libjxl (JPEG XL) or Exiv2 (the rest)
+// natively, the Windows Imaging Component on Windows.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,9 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include <cstdio>
+
+#include "image_kind.h"
 #include "image_size.h"
 
 namespace {
@@ -29,6 +32,20 @@ std::string hresult(const char* what, HRESULT hr) {
     return text;
 }
 
+// WIC reads a format only where a codec for it is installed: name the one
+// this file needs, told from its first bytes.
+std::string missingCodec(const std::filesystem::path& path) {
+    unsigned char head[128] = {};
+    std::size_t n = 0;
+    if (std::FILE* f = _wfopen(path.c_str(), L"rb")) {
+        n = std::fread(head, 1, sizeof head, f);
+        std::fclose(f);
+    }
+    const char* kind = imageKindName(imageKindOf(head, n));
+    return *kind != '\0' ? std::string("no imaging codec for ") + kind + " is installed on this system"
+                         : "no imaging codec on this system reads this format";
+}
+
 }  // namespace
 
 void initImageSizeReader() {}
@@ -46,6 +63,10 @@ bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::stri
     ComPtr<IWICBitmapDecoder> decoder;
     hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
                                             decoder.out());
+    if (hr == WINCODEC_ERR_COMPONENTNOTFOUND) {
+        error = missingCodec(path);
+        return false;
+    }
     if (FAILED(hr)) {
         error = hresult("opening as an image", hr);
         return false;

@@ -1,0 +1,39 @@
+#include "image_size.h"
+
+#include <cerrno>
+#include <memory>
+#include <system_error>
+
+#include "exiv2_file_io.h"
+#include "exiv2_size.h"
+#include "heif_size.h"
+#include "image_kind.h"
+#include "jxl_size.h"
+
+void initImageSizeReader() { initExiv2Reading(); }
+
+bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::string& error) {
+    // One open for every reader: the kind is told from the first bytes of
+    // the same window the reader then starts from.
+    auto file = std::make_unique<Exiv2FileIo>(path);
+    if (file->open() != 0) {
+        error = "cannot open it: " + std::generic_category().message(errno);
+        return false;
+    }
+    unsigned char head[128];
+    const long n = file->read(head, sizeof head);
+    const ImageKind kind = imageKindOf(head, static_cast<std::size_t>(n > 0 ? n : 0));
+    file->seek(0, Exiv2::BasicIo::beg);
+    try {
+        switch (kind) {
+        case ImageKind::Heif: return readHeifSize(*file, size, error);
+        case ImageKind::Jxl: return readJxlSize(*file, size, error);
+        case ImageKind::Cr3:
+        case ImageKind::Other: break;
+        }
+    } catch (const std::exception& e) {  // std::bad_alloc from inside a library
+        error = e.what();
+        return false;
+    }
+    return readExiv2Size(std::move(file), kind, size, error);
+}
