@@ -2,50 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
+#include "images/image_extensions.h"
+
 namespace fs = std::filesystem;
-
-namespace {
-
-bool hasExtensionIn(const fs::path& name, const char* const* begin, const char* const* end) {
-    // Compared in the path's own characters (UTF-16 on Windows): the
-    // extensions are ASCII, and a name need not convert to anything else.
-    const fs::path::string_type ext = name.extension().native();
-    return std::any_of(begin, end, [&](const char* known) {
-        const std::size_t n = std::char_traits<char>::length(known);
-        if (ext.size() != n + 1) return false;
-        for (std::size_t i = 0; i < n; ++i) {
-            const auto c = ext[i + 1];
-            const auto lower = c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
-            if (lower != static_cast<unsigned char>(known[i])) return false;
-        }
-        return true;
-    });
-}
-
-// Camera raw files that Exiv2 0.27 gives the full image's size for: the
-// TIFF-based ones by their full-size directory (not a preview kept first),
-// CR2, RAF and ORF, RW2 and RWL by their own readers. CR3 is left out: Exiv2
-// reads it only with its BMFF support switched on.
-const char* const kRawExtensions[] = {"dng", "cr2", "nef", "nrw", "arw", "sr2", "srf", "orf", "rw2",
-                                      "rwl", "pef", "raf", "srw", "3fr", "erf", "mef", "mos"};
-
-}  // namespace
-
-bool hasRawExtension(const fs::path& name) {
-    return hasExtensionIn(name, std::begin(kRawExtensions), std::end(kRawExtensions));
-}
-
-bool hasImageExtension(const fs::path& name) {
-    static const char* const kExtensions[] = {"jpg", "jpeg", "jpe", "png", "gif", "bmp", "dib", "tif", "tiff", "webp"};
-    if (hasExtensionIn(name, std::begin(kExtensions), std::end(kExtensions))) return true;
-#if defined(_WIN32)
-    return false;  // WIC reads raw files only where a codec for them is installed
-#else
-    return hasRawExtension(name);
-#endif
-}
 
 std::string nonFileKind(const fs::path& path) {
     std::error_code error;
@@ -61,28 +23,88 @@ std::string nonFileKind(const fs::path& path) {
     }
 }
 
-FileList collectImageFiles(const std::vector<fs::path>& paths) {
+namespace {
+
+struct Walk {
+    bool followLinks;
+    FileList& list;
+    std::set<fs::path> entered;  // real folders, when links are followed
+    std::vector<fs::path> links;  // to folders, walked once the real ones are
+    std::vector<fs::path> found;
+};
+
+bool firstVisit(Walk& w, const fs::path& folder) {
+    std::error_code error;
+    const fs::path real = fs::canonical(folder, error);
+    return error || w.entered.insert(real).second;
+}
+
+// Lists one folder's entries in sorted order: its images into `found`, its
+// folders not yet entered onto `pending` (so that the first pops first), and links to
+// folders into `links`, which wait until the real folders are walked, so
+// that an image reached both ways keeps its own folder's name.
+void list(const fs::path& folder, Walk& w, std::vector<fs::path>& pending) {
+    std::error_code error;
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        entries.push_back(*it);
+    if (error) {
+        w.list.problems.push_back({folder, "cannot read this folder: " + error.message()});
+        return;
+    }
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return b.path() < a.path(); });
+    for (const fs::directory_entry& entry : entries) {
+        if (entry.is_directory(error)) {
+            if (!entry.is_symlink(error)) {
+                if (!w.followLinks || firstVisit(w, entry.path())) pending.push_back(entry.path());
+            } else if (w.followLinks) {
+                w.links.push_back(entry.path());
+            } else {
+                ++w.list.linkedFoldersLeftOut;
+            }
+        } else if (entry.is_regular_file(error) && hasImageExtension(entry.path().filename())) {
+            w.found.push_back(fs::path(entry.path()).make_preferred());
+        }
+    }
+}
+
+// A folder's whole tree, depth first; then, when links are followed, each
+// linked folder not yet entered, and what it links to in turn.
+void walk(const fs::path& top, Walk& w) {
+    std::vector<fs::path> pending = {top};
+    for (std::size_t link = 0;;) {
+        while (!pending.empty()) {
+            const fs::path folder = std::move(pending.back());
+            pending.pop_back();
+            list(folder, w, pending);
+        }
+        while (link < w.links.size() && !firstVisit(w, w.links[link])) ++link;
+        if (link == w.links.size()) break;
+        pending.push_back(w.links[link++]);
+    }
+    w.links.clear();
+}
+
+}  // namespace
+
+FileList collectImageFiles(const std::vector<fs::path>& paths, bool followLinks) {
     FileList list;
+    Walk w{followLinks, list, {}, {}, {}};
     for (const fs::path& path : paths) {
         std::error_code error;
         const fs::file_status status = fs::status(path, error);
         if (fs::is_directory(status)) {
-            std::vector<fs::path> found;
-            const auto options = fs::directory_options::skip_permission_denied;
-            for (fs::recursive_directory_iterator it(path, options, error), end; !error && it != end;
-                 it.increment(error)) {
-                if (it->is_regular_file(error) && hasImageExtension(it->path().filename())) {
-                    found.push_back(fs::path(it->path()).make_preferred());
-                }
-            }
+            if (followLinks && !firstVisit(w, path)) continue;
+            w.found.clear();
+            walk(path, w);
             // By the whole name's characters, as a sorted listing reads.
-            std::sort(found.begin(), found.end(),
+            std::sort(w.found.begin(), w.found.end(),
                       [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
-            list.files.insert(list.files.end(), found.begin(), found.end());
+            list.files.insert(list.files.end(), w.found.begin(), w.found.end());
         } else if (fs::exists(status)) {
             list.files.push_back(path);  // named on purpose: tried whatever its name
         } else {
-            list.missing.push_back(path);
+            list.problems.push_back({path, "no such file or folder"});
         }
     }
     return list;

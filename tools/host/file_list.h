@@ -2,25 +2,28 @@
 // searched recursively for image file names, each folder in sorted order.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 struct FileList {
+    struct Problem {
+        std::filesystem::path path;
+        std::string reason;  // "no such file or folder", "cannot read this folder: …"
+    };
     std::vector<std::filesystem::path> files;
-    std::vector<std::filesystem::path> missing;  // paths that name nothing
+    std::vector<Problem> problems;  // named on the error stream; the run goes on without them
+    std::size_t linkedFoldersLeftOut = 0;  // symbolic links to folders, not followed
 };
 
-FileList collectImageFiles(const std::vector<std::filesystem::path>& paths);
+// Symbolic links to folders inside a walk are followed only with
+// `followLinks`, as ripgrep and fd do; then each real folder is entered
+// once, the first time the sorted walk meets it, so a link loop ends and no
+// image is listed twice through two of its folder's names.
+FileList collectImageFiles(const std::vector<std::filesystem::path>& paths, bool followLinks);
 
 // What a path that is not a regular file names ("a folder", "a named pipe",
 // …), or an empty text for a regular file. Reading a named pipe without a
 // writer would wait forever, so such paths are refused before any read.
 std::string nonFileKind(const std::filesystem::path& path);
-
-// Whether a file name has one of the image extensions searched for in folders
-// (camera raw files too in the Linux build).
-bool hasImageExtension(const std::filesystem::path& name);
-
-// Whether a file name has the extension of a camera raw format.
-bool hasRawExtension(const std::filesystem::path& name);

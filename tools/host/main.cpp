@@ -164,16 +164,22 @@ int run(const std::vector<std::string>& args) {
     }
 #endif
 
-    const FileList files = collectImageFiles(options->paths);
-    for (const fs::path& path : files.missing)
-        std::fprintf(stderr, "pixtagger-host: %s: no such file or folder\n", pathText(path).c_str());
+    const FileList files = collectImageFiles(options->paths, options->followLinks);
+    for (const FileList::Problem& problem : files.problems)
+        std::fprintf(stderr, "pixtagger-host: %s: %s\n", pathText(problem.path).c_str(), problem.reason.c_str());
+    if (files.linkedFoldersLeftOut > 0) {
+        std::fprintf(stderr,
+                     "pixtagger-host: %zu linked folder%s left out: symbolic links to folders are followed only "
+                     "with -L (--follow)\n",
+                     files.linkedFoldersLeftOut, files.linkedFoldersLeftOut == 1 ? "" : "s");
+    }
 
     initImageSizeReader();
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     const RunReport report = classifyFiles(api, list, files.files, *options, stdout, stderr);
     api.releaseConfig(list);
-    return report.unreadable + report.sidecarsFailed + files.missing.size() == 0 ? kAllRead : kSomeUnreadable;
+    return report.unreadable + report.sidecarsFailed + files.problems.size() == 0 ? kAllRead : kSomeUnreadable;
 }
 
 }  // namespace

@@ -54,6 +54,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
     classify->add_option("--config", config, "Rule file (default: the shipped examples/rules.ini)")->type_name("FILE");
     classify->add_option("--plugin", plugin, "Plug-in library (default: the one beside the program)")->type_name("PATH");
     classify->add_flag("--json", options.json, "One JSON object per image instead of text lines");
+    classify->add_flag("-L,--follow", options.followLinks,
+                       "Follow symbolic links to folders (each real folder is walked once)");
     CLI::Option* xmp = classify->add_flag("--xmp", options.xmp,
                                           "Write the attributes as keywords into each image's XMP sidecar");
     classify

@@ -13,6 +13,7 @@ struct Options {
     std::filesystem::path config;  // empty: the shipped examples/rules.ini
     std::filesystem::path plugin;  // empty: the library beside the program
     bool json = false;
+    bool followLinks = false;  // classify: walk into symbolic links to folders
     bool xmp = false;  // classify: update each image's XMP sidecar
     bool dryRun = false;  // with --xmp: say what would change, write nothing
     std::vector<std::filesystem::path> paths;

@@ -13,8 +13,8 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "file_list.h"
 #include "images/exiv2_xmp_lock.h"
+#include "images/image_extensions.h"
 
 namespace fs = std::filesystem;
 
