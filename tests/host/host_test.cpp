@@ -158,6 +158,24 @@ TEST_F(Host, ANamedPipeIsUnreadableAtOnce) {
     EXPECT_NE(run.err.find(pipe + ": a named pipe, not an image file"), std::string::npos) << run.err;
 }
 
+// A linked folder is left out with a word, or with -L walked once: a link
+// loop ends, and an image reached by two names is listed once.
+TEST_F(Host, LinkedFoldersAreNamedOrFollowedOnce) {
+    const std::filesystem::path phone = dir.path() / "mnt" / "phone";
+    std::filesystem::create_directories(phone);
+    writePng((phone / "IMG_0001.PNG").string(), 20, 10);
+    std::filesystem::create_directory_symlink(phone, images / "phone");
+    std::filesystem::create_directory_symlink("..", images / "nested" / "up");
+    HostRun run = runHost({"classify", "--config", rules, native(images)}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(linesOf(run.out).size(), 3u) << run.out;
+    EXPECT_NE(run.err.find("2 linked folders left out"), std::string::npos) << run.err;
+    run = runHost({"classify", "-L", "--config", rules, native(images)}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(linesOf(run.out).size(), 4u) << run.out;
+    EXPECT_NE(run.out.find(native(images / "phone" / "IMG_0001.PNG") + "\t20"), std::string::npos) << run.out;
+}
+
 // Wine's imaging component decodes a PNG's pixels when it opens it and has
 // no WebP codec, so these two are checked against Exiv2 only.
 TEST_F(Host, PanoramaHeadersAndWebPReportTheirSizesAsTheyAre) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 using Bytes = std::vector<unsigned char>;
@@ -88,7 +90,118 @@ void save(const std::string& path, const Bytes& bytes) {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+using Parts = std::initializer_list<Bytes>;
+
+Bytes cat(Parts parts) {
+    Bytes out;
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+Bytes be(std::uint32_t v, int bytes) {
+    Bytes b;
+    for (int s = 8 * (bytes - 1); s >= 0; s -= 8) b.push_back(static_cast<unsigned char>(v >> s));
+    return b;
+}
+Bytes tag(const char* fourcc) { return Bytes(fourcc, fourcc + 4); }
+// An ISOBMFF box, and a full box (version and flags first).
+Bytes box(const char* type, Parts payload) {
+    const Bytes body = cat(payload);
+    return cat({be(static_cast<std::uint32_t>(body.size() + 8), 4), tag(type), body});
+}
+Bytes fullBox(const char* type, std::uint32_t version, Parts payload) {
+    return box(type, {be(version << 24, 4), cat(payload)});
+}
+
+// A little-endian TIFF whose IFD0 holds `entries` (tag, LONG value), with
+// an Exif directory of `exif` entries when there are any.
+Bytes tiffWith(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& entries,
+               const std::vector<std::pair<std::uint32_t, std::uint32_t>>& exif) {
+    Bytes tiff = {'I', 'I', 42, 0};
+    put32le(tiff, 8);
+    const std::size_t n = entries.size() + (exif.empty() ? 0 : 1);
+    put16le(tiff, static_cast<std::uint32_t>(n));
+    for (const auto& [t, v] : entries) putTiffEntry(tiff, t, 4, v);
+    if (!exif.empty()) putTiffEntry(tiff, 0x8769, 4, static_cast<std::uint32_t>(8 + 2 + n * 12 + 4));
+    put32le(tiff, 0);
+    if (exif.empty()) return tiff;
+    put16le(tiff, static_cast<std::uint32_t>(exif.size()));
+    for (const auto& [t, v] : exif) putTiffEntry(tiff, t, 4, v);
+    put32le(tiff, 0);
+    return tiff;
+}
+
 }  // namespace
+
+void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std::uint32_t exifWidth,
+               std::uint32_t exifHeight) {
+    struct Item {
+        const char* type;
+        std::uint32_t width, height;
+        Bytes data = {0}, refs;
+    };
+    // A reference box: item `from` to each of `to`, ids counted from 1.
+    const auto ref = [](const char* type, std::size_t from, const std::vector<std::size_t>& to) {
+        Bytes ids;
+        for (const std::size_t id : to) ids = cat({ids, be(static_cast<std::uint32_t>(id), 2)});
+        return box(type, {be(static_cast<std::uint32_t>(from), 2), be(static_cast<std::uint32_t>(to.size()), 2), ids});
+    };
+    std::vector<Item> all;
+    for (const HeifItem& it : items) all.push_back({it.tiles > 0 ? "grid" : "hvc1", it.width, it.height, {0}, {}});
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::uint32_t t = items[i].tiles;
+        if (t > 0) {  // the grid's descriptor: 16-bit sizes, rows and columns less one
+            all[i].data = cat({{0, 0}, be(t - 1, 1), be(t - 1, 1), be(items[i].width, 2), be(items[i].height, 2)});
+            std::vector<std::size_t> tiles;
+            for (std::uint32_t n = 0; n < t * t; ++n) {
+                tiles.push_back(all.size() + 1);
+                all.push_back({"hvc1", items[i].tileSize, items[i].tileSize, {0}, {}});
+            }
+            all[i].refs = ref("dimg", i + 1, tiles);
+        }
+        if (items[i].thumbnailOfPrimary) all[i].refs = ref("thmb", i + 1, {1});
+    }
+    if (exifWidth > 0) {
+        all.push_back({"Exif", 0, 0, cat({be(0, 4), tiffWith({}, {{0xA002, exifWidth}, {0xA003, exifHeight}})}),
+                       ref("cdsc", all.size() + 1, {1})});
+    }
+    // iloc holds offsets from the file's start: a first layout tells where
+    // the data begins.
+    std::size_t dataSize = 0;
+    for (const Item& item : all) dataSize += item.data.size();
+    const auto layout = [&](std::size_t dataAt) {
+        Bytes infe, iref, ipco = box("hvcC", {{1}, Bytes(22, 0)}), ipma, iloc, mdat;
+        std::uint32_t images = 0;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const Bytes id = be(static_cast<std::uint32_t>(i + 1), 2);
+            infe = cat({infe, fullBox("infe", 2, {id, be(0, 2), tag(all[i].type), {0}})});
+            iref = cat({iref, all[i].refs});
+            if (all[i].width > 0) {  // hvcC is property 1, and each image has an ispe of its own
+                ipco = cat({ipco, fullBox("ispe", 0, {be(all[i].width, 4), be(all[i].height, 4)})});
+                ipma = cat({ipma, id, {2, 0x81}, be(2 + images++, 1)});
+            }
+            iloc = cat({iloc, id, be(0, 2), be(1, 2), be(static_cast<std::uint32_t>(dataAt + mdat.size()), 4),
+                        be(static_cast<std::uint32_t>(all[i].data.size()), 4)});
+            mdat = cat({mdat, all[i].data});
+        }
+        const auto count = be(static_cast<std::uint32_t>(all.size()), 2);
+        return cat({box("ftyp", {tag("heic"), be(0, 4), tag("mif1"), tag("heic")}),
+                    fullBox("meta", 0,
+                            {fullBox("hdlr", 0, {be(0, 4), tag("pict"), Bytes(13, 0)}), fullBox("pitm", 0, {be(1, 2)}),
+                             fullBox("iinf", 0, {count, infe}), fullBox("iref", 0, {iref}),
+                             box("iprp", {box("ipco", {ipco}), fullBox("ipma", 0, {be(images, 4), ipma})}),
+                             fullBox("iloc", 0, {{0x44, 0}, count, iloc})}),
+                    box("mdat", {mdat})});
+    };
+    save(path, layout(layout(0).size() - dataSize));
+}
+
+void writeCr3(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    static const Bytes kCanonUuid = {0x85, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11, 0xE0,
+                                     0x81, 0x11, 0xF4, 0xCE, 0x46, 0x2B, 0x6A, 0x48};
+    const Bytes cmt1 = box("CMT1", {tiffWith({{256, width}, {257, height}}, {})});
+    save(path, cat({box("ftyp", {tag("crx "), be(1, 4), tag("crx "), tag("isom")}),
+                    box("moov", {box("uuid", {kCanonUuid, cmt1})}), box("mdat", {Bytes(16, 0)})}));
+}
 
 void writePng(const std::string& path, std::uint32_t width, std::uint32_t height) {
     Bytes png = pngHeader(width, height);

@@ -22,6 +22,21 @@ void writePreviewFirstTiff(const std::string& path, std::uint32_t previewWidth, 
 void writeJpegHeaders(const std::string& path, std::uint32_t width, std::uint32_t height,
                       const std::vector<std::size_t>& commentSizes);
 
+// HEIF files built box by box around placeholder tiles, for the cases no
+// encoder writes: `items` in order, the first one primary. A grid item
+// (`tiles` > 0) references that many hvc1 items of `tileSize`, made for it;
+// a stale Exif item says `exifWidth` × `exifHeight`.
+struct HeifItem {
+    std::uint32_t width, height;
+    std::uint32_t tiles = 0, tileSize = 0;  // a grid of tiles × tiles
+    bool thumbnailOfPrimary = false;
+};
+void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std::uint32_t exifWidth = 0,
+               std::uint32_t exifHeight = 0);
+// A CR3 as Canon lays it out, reduced to the size Exiv2 and exiftool read:
+// IFD0 (the CMT1 box) with ImageWidth and ImageLength, no Exif PixelXDimension.
+void writeCr3(const std::string& path, std::uint32_t width, std::uint32_t height);
+
 // Little-endian integers appended to a file's bytes, as TIFF and BMP keep them.
 void put16le(std::vector<unsigned char>& bytes, std::uint32_t value);
 void put32le(std::vector<unsigned char>& bytes, std::uint32_t value);

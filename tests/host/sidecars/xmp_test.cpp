@@ -144,13 +144,16 @@ TEST_F(Xmp, LightroomSidecarsAreUpdatedAndRawFilesGiveTheirFullSize) {
     writePng((images / "b.png").string(), 20, 10);
     writePreviewFirstTiff((images / "b.nef").string(), 16, 12, 40, 20);
     writePreviewFirstTiff((images / "c.dng").string(), 16, 12, 60, 10);
-    for (const char* name : {"b.xmp", "c.xmp"}) writeBytes((images / name).string(), kForeign);
+    writeCr3((images / "d.CR3").string(), 30, 20);  // a raw file too, beside its HEIC
+    writeHeif((images / "d.HEIC").string(), {{20, 10}});
+    writeHeif((images / "e.heic").string(), {{20, 10}});
+    for (const char* name : {"b.xmp", "c.xmp", "d.xmp", "e.xmp"}) writeBytes((images / name).string(), kForeign);
     const HostRun run = xmp({"--json", images.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string folder = images.string() + "/";
     EXPECT_TRUE(has(run.out, "\"width\":40,\"height\":20,")) << run.out;
     EXPECT_TRUE(has(run.out, "\"width\":60,\"height\":10,")) << run.out;
-    for (const char* sidecarName : {"b.xmp", "c.xmp", "b.png.xmp"})
+    for (const char* sidecarName : {"b.xmp", "c.xmp", "b.png.xmp", "d.xmp", "d.HEIC.xmp", "e.xmp"})
         EXPECT_TRUE(has(run.out, "\"sidecar\":\"" + folder + sidecarName + "\",\"sidecar_changed\":true}")) << run.out;
     EXPECT_TRUE(has(readBytes(folder + "c.xmp"), "<rdf:li>Size|small</rdf:li>"));
     EXPECT_FALSE(fs::exists(folder + "b.nef.xmp") || fs::exists(folder + "c.dng.xmp"));
