@@ -1,10 +1,14 @@
 // Writes N image files into a folder, for timing pixtagger-host against the
-// floor and other tools on the same files. Two sets:
+// floor and other tools on the same files. Three sets:
 //   generated  small files of mixed formats and sizes; the JPEG, GIF and
 //              WebP files are copies of the shipped examples;
 //   camera     files as cameras write them: JPEGs whose Exif block carries
 //              a 60 KB thumbnail before the frame header, and TIFF-based raw
-//              files (.dng, .nef) whose first directory is a small preview.
+//              files (.dng, .nef) whose first directory is a small preview;
+//   today      what phones and editors save now: HEICs laid out as phones
+//              write them (a grid of 512 x 512 tiles, a thumbnail, Exif),
+//              and copies of files from Debian's encoders (a HEIC with a
+//              thumbnail, AVIF, JPEG XL bare and boxed) in the given folder.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -82,11 +86,14 @@ void save(const std::string& path, const Bytes& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5 || (std::strcmp(argv[1], "generated") != 0 && std::strcmp(argv[1], "camera") != 0)) {
-        std::fprintf(stderr, "usage: make_bench_images generated|camera FOLDER COUNT EXAMPLES_IMAGES_FOLDER\n");
+    const std::string set = argc == 5 ? argv[1] : "";
+    if (set != "generated" && set != "camera" && set != "today") {
+        std::fprintf(stderr,
+                     "usage: make_bench_images generated|camera FOLDER COUNT EXAMPLES_IMAGES_FOLDER\n"
+                     "       make_bench_images today FOLDER COUNT ENCODED_FILES_FOLDER\n");
         return 2;
     }
-    const bool camera = std::strcmp(argv[1], "camera") == 0;
+    const bool camera = set == "camera";
     const fs::path folder = argv[2];
     const int count = std::atoi(argv[3]);
     const fs::path examples = argv[4];
@@ -98,6 +105,21 @@ int main(int argc, char** argv) {
         char name[32];
         std::snprintf(name, sizeof name, "%06d", i);
         const std::string base = (folder / name).string();
+        if (set == "today") {
+            // Phones' sizes, in turn: 12 MP landscape and portrait, 48 MP.
+            static const std::uint32_t kPhones[][3] = {{4032, 3024, 8}, {3024, 4032, 8}, {8064, 6048, 16}};
+            static const char* const kEncoded[] = {"thumbnail.heic", "photo.avif", "grid.avif", "bare.jxl", "boxed.jxl"};
+            const auto& phone = kPhones[i / 2 % 3];
+            const char* copy = kEncoded[i / 2 % 5];
+            if (i % 2 == 0) {
+                writeHeif(base + ".heic", {{phone[0], phone[1], phone[2], 512}, {320, 240, 0, 0, true}}, phone[0],
+                          phone[1]);
+            } else {
+                fs::copy_file(examples / copy, base + fs::path(copy).extension().string(),
+                              fs::copy_options::overwrite_existing);
+            }
+            continue;
+        }
         if (camera) {
             const auto& sensor = kSensors[i / 2 % 4];
             switch (i % 4) {
