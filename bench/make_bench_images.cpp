@@ -106,14 +106,14 @@ int main(int argc, char** argv) {
         std::snprintf(name, sizeof name, "%06d", i);
         const std::string base = (folder / name).string();
         if (set == "today") {
-            // Phones' sizes, in turn: 12 MP landscape and portrait, 48 MP.
-            static const std::uint32_t kPhones[][3] = {{4032, 3024, 8}, {3024, 4032, 8}, {8064, 6048, 16}};
+            // Phones' sizes, in turn, in tiles of 512: 12 MP landscape and portrait, 48 MP.
+            static const std::uint32_t kPhones[][4] = {{4032, 3024, 8, 6}, {3024, 4032, 6, 8}, {8064, 6048, 16, 12}};
             static const char* const kEncoded[] = {"thumbnail.heic", "photo.avif", "grid.avif", "bare.jxl", "boxed.jxl"};
             const auto& phone = kPhones[i / 2 % 3];
             const char* copy = kEncoded[i / 2 % 5];
             if (i % 2 == 0) {
-                writeHeif(base + ".heic", {{phone[0], phone[1], phone[2], 512}, {320, 240, 0, 0, true}}, phone[0],
-                          phone[1]);
+                writeHeif(base + ".heic", {{phone[0], phone[1], phone[2], phone[3], 512}, {320, 240, 0, 0, 0, true}},
+                          phone[0], phone[1]);
             } else {
                 fs::copy_file(examples / copy, base + fs::path(copy).extension().string(),
                               fs::copy_options::overwrite_existing);

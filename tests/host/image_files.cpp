@@ -146,15 +146,15 @@ void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std:
         return box(type, {be(static_cast<std::uint32_t>(from), 2), be(static_cast<std::uint32_t>(to.size()), 2), ids});
     };
     std::vector<Item> all;
-    for (const HeifItem& it : items) all.push_back({it.tiles > 0 ? "grid" : "hvc1", it.width, it.height, {0}, {}});
+    for (const HeifItem& it : items) all.push_back({it.columns > 0 ? "grid" : "hvc1", it.width, it.height, {0}, {}});
     for (std::size_t i = 0; i < items.size(); ++i) {
-        const std::uint32_t t = items[i].tiles;
-        if (t > 0) {  // the grid's descriptor: 16-bit sizes, rows and columns less one
-            all[i].data = cat({{0, 0}, be(t - 1, 1), be(t - 1, 1), be(items[i].width, 2), be(items[i].height, 2)});
+        const HeifItem& it = items[i];
+        if (it.columns > 0) {  // the grid's descriptor: 16-bit sizes, rows and columns less one
+            all[i].data = cat({{0, 0}, be(it.rows - 1, 1), be(it.columns - 1, 1), be(it.width, 2), be(it.height, 2)});
             std::vector<std::size_t> tiles;
-            for (std::uint32_t n = 0; n < t * t; ++n) {
+            for (std::uint32_t n = 0; n < it.columns * it.rows; ++n) {
                 tiles.push_back(all.size() + 1);
-                all.push_back({"hvc1", items[i].tileSize, items[i].tileSize, {0}, {}});
+                all.push_back({"hvc1", it.tileSize, it.tileSize, {0}, {}});
             }
             all[i].refs = ref("dimg", i + 1, tiles);
         }
@@ -171,13 +171,20 @@ void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std:
     const auto layout = [&](std::size_t dataAt) {
         Bytes infe, iref, ipco = box("hvcC", {{1}, Bytes(22, 0)}), ipma, iloc, mdat;
         std::uint32_t images = 0;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> sizes;  // one ispe each, as phones share them
         for (std::size_t i = 0; i < all.size(); ++i) {
             const Bytes id = be(static_cast<std::uint32_t>(i + 1), 2);
             infe = cat({infe, fullBox("infe", 2, {id, be(0, 2), tag(all[i].type), {0}})});
             iref = cat({iref, all[i].refs});
-            if (all[i].width > 0) {  // hvcC is property 1, and each image has an ispe of its own
-                ipco = cat({ipco, fullBox("ispe", 0, {be(all[i].width, 4), be(all[i].height, 4)})});
-                ipma = cat({ipma, id, {2, 0x81}, be(2 + images++, 1)});
+            if (all[i].width > 0) {  // hvcC is property 1, the ispe boxes follow
+                const auto size = std::make_pair(all[i].width, all[i].height);
+                auto at = std::find(sizes.begin(), sizes.end(), size);
+                if (at == sizes.end()) {
+                    ipco = cat({ipco, fullBox("ispe", 0, {be(size.first, 4), be(size.second, 4)})});
+                    at = sizes.insert(sizes.end(), size);
+                }
+                ipma = cat({ipma, id, {2, 0x81}, be(static_cast<std::uint32_t>(2 + (at - sizes.begin())), 1)});
+                ++images;
             }
             iloc = cat({iloc, id, be(0, 2), be(1, 2), be(static_cast<std::uint32_t>(dataAt + mdat.size()), 4),
                         be(static_cast<std::uint32_t>(all[i].data.size()), 4)});

@@ -24,11 +24,11 @@ void writeJpegHeaders(const std::string& path, std::uint32_t width, std::uint32_
 
 // HEIF files built box by box around placeholder tiles, for the cases no
 // encoder writes: `items` in order, the first one primary. A grid item
-// (`tiles` > 0) references that many hvc1 items of `tileSize`, made for it;
-// a stale Exif item says `exifWidth` × `exifHeight`.
+// (`columns` > 0) references columns × rows hvc1 items of `tileSize`, made
+// for it; a stale Exif item says `exifWidth` × `exifHeight`.
 struct HeifItem {
     std::uint32_t width, height;
-    std::uint32_t tiles = 0, tileSize = 0;  // a grid of tiles × tiles
+    std::uint32_t columns = 0, rows = 0, tileSize = 0;
     bool thumbnailOfPrimary = false;
 };
 void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std::uint32_t exifWidth = 0,

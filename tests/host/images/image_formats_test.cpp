@@ -37,7 +37,7 @@ protected:
         for (const char* name :
              {"thumbnail.heic", "odd.heic", "IMG_0002.HIF", "photo.avif", "grid.avif", "bare.jxl", "boxed.jxl"})
             fs::copy_file(programDirectory() / "format-files" / name, photos / name);
-        writeHeif((photos / "IMG_0001.HEIC").string(), {{2048, 1536, 4, 512}, {320, 240, 0, 0, true}});
+        writeHeif((photos / "IMG_0001.HEIC").string(), {{2048, 1536, 4, 3, 512}, {320, 240, 0, 0, 0, true}});
         writeHeif((photos / "second.heic").string(), {{640, 480}, {4000, 3000}});
         writeHeif((photos / "stale-exif.heic").string(), {{640, 480}}, 4000, 3000);
         writeCr3((photos / "IMG_0003.CR3").string(), 6000, 4000);
