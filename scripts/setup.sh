@@ -18,6 +18,7 @@ if [ "${1:-}" != native ]; then
     wine64 xvfb xauth locales
     libimage-exiftool-perl clang-format clang-tidy lintian
     libheif-examples libavif-bin libjxl-tools
+    qemu-system-x86 debootstrap e2fsprogs debian-archive-keyring
   )
 fi
 
@@ -33,8 +34,9 @@ if [ ${#missing[@]} -ne 0 ]; then
   fi
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Another apt run (a package manager, the guest's script) is waited for.
+  apt-get -o DPkg::Lock::Timeout=600 update -qq
+  apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # Wine converts the Unix side of names (command line, file names) with the
