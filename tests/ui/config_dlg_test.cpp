@@ -434,6 +434,7 @@ TEST(ListOutOfMemory, NewEditAndDeleteChangeRowsAndRulesTogetherOrNotAtAll) {
     steps = steps + std::vector<Step>{onRow(0), click(IDC_DELETE),
                                       [] {
                                           HWND box = activeDialog();
+                                          waitingFor("the question whether to delete");
                                           if (GetDlgItem(box, 0xFFFF) == nullptr) return false;
                                           // The test's own steps allocate: arm only after them.
                                           click(IDYES)();

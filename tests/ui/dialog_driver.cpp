@@ -7,8 +7,8 @@
 namespace driver {
 namespace {
 
-constexpr DWORD kPatienceMs = 5000;
 Script* g_script = nullptr;
+std::string g_waitingFor;
 
 BOOL CALLBACK collectDialog(HWND window, LPARAM found) {
     char cls[16] = {};
@@ -54,16 +54,24 @@ void CALLBACK Script::onTimer(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+void waitingFor(const std::string& what) { g_waitingFor = what; }
+
 void Script::tick() {
     bool done = next_ == steps_.size();
+    g_waitingFor = "an enabled, visible dialog of this thread";
     if (!done && activeDialog() != nullptr && steps_[next_]()) {
         ++next_;
         since_ = GetTickCount();
         return;
     }
     if (GetTickCount() - since_ > kPatienceMs) {
-        ADD_FAILURE() << (done ? "the dialog is still open after the last step" : "step never ready: ")
-                      << (done ? 0 : next_ + 1);
+        if (done) {
+            ADD_FAILURE() << "the dialog \"" << text(activeDialog()) << "\" is still open " << kPatienceMs
+                          << " ms after the last step";
+        } else {
+            ADD_FAILURE() << "step " << next_ + 1 << " never ready in " << kPatienceMs << " ms: it waited for "
+                          << g_waitingFor;
+        }
         next_ = steps_.size();
         since_ = GetTickCount();
         EnumThreadWindows(GetCurrentThreadId(), endDialog, 0);
@@ -146,13 +154,18 @@ Step look(std::function<void(HWND dialog)> f) {
 }
 
 Step waitFor(const std::string& caption) {
-    return [caption] { return text(activeDialog()) == caption; };
+    return [caption] {
+        const std::string shown = text(activeDialog());
+        waitingFor("the dialog \"" + caption + "\" (the active one is \"" + shown + "\")");
+        return shown == caption;
+    };
 }
 
 Step messageBox(const std::string& expectedText, const std::string& expectedCaption, std::vector<int> buttons,
                 int press) {
     return [expectedText, expectedCaption, buttons, press] {
         HWND box = activeDialog();
+        waitingFor("the message box \"" + expectedText + "\" (the active dialog is \"" + text(box) + "\")");
         if (GetDlgItem(box, 0xFFFF) == nullptr) return false;  // not the box yet
         EXPECT_EQ(text(GetDlgItem(box, 0xFFFF)), expectedText);
         EXPECT_EQ(text(box), expectedCaption);

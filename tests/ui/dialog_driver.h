@@ -16,9 +16,17 @@ namespace driver {
 // A step returns false while it is not ready to run (tried again next tick).
 using Step = std::function<bool()>;
 
-// Plays the steps while the dialog runs; a step that stays unready for 5 s,
-// or a dialog still open 5 s after the last step, fails the test and ends
-// every dialog of the thread with -2.
+// Plays the steps while the dialog runs; a step that stays unready for
+// kPatienceMs, or a dialog still open that long after the last step, fails
+// the test, saying what the step waited for, and ends every dialog of the
+// thread with -2. The bound is far beyond what a step takes under emulation
+// on a loaded machine: a step waits for the state it needs, never for time.
+constexpr DWORD kPatienceMs = 180000;
+
+// What the step being tried waits for; a step that can be unready says so
+// each time it returns false (waitFor and messageBox do).
+void waitingFor(const std::string& what);
+
 class Script {
 public:
     Script(std::initializer_list<Step> steps) : Script(std::vector<Step>(steps)) {}
