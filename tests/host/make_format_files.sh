@@ -3,7 +3,7 @@
 # encoders (heif-enc, avifenc, cjxl, djxl), from flat grey pictures written
 # here as Y4M and PPM. Usage: make_format_files.sh OUT-DIR
 set -euo pipefail
-out=$1
+out=$(realpath -m "$1")
 rm -rf "$out.partial"
 mkdir -p "$out.partial"
 cd "$out.partial"

@@ -76,9 +76,9 @@ protected:
                               "[Condition1]\r\n_attName=tiny\r\n_type=0\r\n_a=500\r\n_cmbA=0\r\n");
     }
 
-    HostRun xmp(std::vector<std::string> args, const std::string& launcher = "") {
+    HostRun xmp(std::vector<std::string> args, const std::string& launcher = "", const std::string& program = "") {
         args.insert(args.begin(), {"classify", "--xmp", "--config", rules});
-        return runHost(args, dir, "", launcher);
+        return runHost(args, dir, "", launcher, program);
     }
 
     TempDir dir;
@@ -182,10 +182,15 @@ TEST_F(Xmp, ASidecarThatIsNotXmpIsNamedAndLeftAsItIs) {
 }
 
 TEST_F(Xmp, AFolderThatCannotBeWrittenFailsItsSidecarsOnly) {
-    // Root writes anywhere (CI runs as root): the host runs as nobody then.
+    // Root writes anywhere (CI runs as root): the host runs as nobody then,
+    // from copies in this test's own folder, since nobody may not enter the
+    // build folder (a clone under /root or a mktemp -d folder is 0700).
     const std::string launcher = ::getuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+    const fs::path bin = dir.path() / "bin";
+    fs::create_directory(bin);
+    for (const char* file : {"pixtagger-host", "pixtagger.so"}) fs::copy_file(programDirectory() / file, bin / file);
     fs::permissions(images, fs::perms(0555));
-    const HostRun run = xmp({png}, launcher);
+    const HostRun run = xmp({png}, launcher, (bin / "pixtagger-host").string());
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(linesOf(run.out).size(), 1u) << run.out;
     EXPECT_TRUE(has(run.err, sidecar + ": cannot create a file in its folder: Permission denied")) << run.err;
