@@ -16,7 +16,8 @@ add_custom_command(
     -P ${PROJECT_SOURCE_DIR}/cmake/make_win32_package.cmake
   DEPENDS pixtagger pixtagger-host ${PROJECT_SOURCE_DIR}/cmake/make_win32_package.cmake
     ${PROJECT_SOURCE_DIR}/include/pixtagger.h ${PROJECT_SOURCE_DIR}/examples/rules.ini
-    ${PROJECT_SOURCE_DIR}/docs/windows-readme.txt ${PROJECT_SOURCE_DIR}/docs/rule-list.png
+    ${PROJECT_SOURCE_DIR}/docs/windows-readme.txt ${PROJECT_SOURCE_DIR}/docs/windows-third-party.txt
+    ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/docs/rule-list.png
     ${PROJECT_SOURCE_DIR}/docs/rule-editor.png
   COMMENT "Packing ${PIXTAGGER_PACKAGE_NAME}.zip"
   VERBATIM)

@@ -12,7 +12,9 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 name=$(basename "$zip" .zip)
-expected="$name/README.txt
+expected="$name/LICENSE.txt
+$name/README.txt
+$name/THIRD-PARTY.txt
 $name/docs/rule-editor.png
 $name/docs/rule-list.png
 $name/examples/rules.ini
