@@ -41,6 +41,9 @@ std::string reasonForExtra(const std::string& extra, bool inEdit) {
 
 std::optional<Options> parseOptions(const std::vector<std::string>& args, int& exitCode) {
     CLI::App app(kDescription, "pixtagger-host");
+    // Only --options: on Windows /photos is a path on the current drive, not
+    // an option (subcommands take this from the app when they are added).
+    app.allow_windows_style_options(false);
     app.require_subcommand(0, 1);
     bool version = false;
     app.add_flag("--version", version, "Print the version the plug-in reports and exit");
