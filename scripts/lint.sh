@@ -75,7 +75,8 @@ if [ -f "$out/failed" ]; then
 fi
 
 count() { [ -z "$1" ] && echo 0 || wc -l <<<"$1"; }
-reused=$(cat "$out/reused" 2>/dev/null | wc -l)
+reused=0
+[ -f "$out/reused" ] && reused=$(wc -l <"$out/reused")
 summary="$(count "$unformatted") of ${#sources[@]} files unformatted, $(count "$findings") clang-tidy findings in ${#units[@]} units ($reused unchanged since they were checked), $((SECONDS - started)) s"
 if [ -n "$unformatted" ] || [ -n "$findings" ] || [ -f "$out/failed" ]; then
   echo "lint: FAILED: $summary"
