@@ -13,15 +13,8 @@
 #include "ordered_batches.h"
 #include "path_text.h"
 #include "sidecars/xmp_sidecar.h"
+#include "terminal.h"
 #include "text_encoding.h"
-
-#if defined(_WIN32)
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -42,15 +35,6 @@ struct Result {
 // --xmp: each image's sidecar, on the worker that classified it. The new
 // sidecars wait in one group and reach the disk together when the first of
 // them is about to be printed.
-#if defined(_WIN32)
-class SidecarStep {  // main refuses --xmp: the Windows builds have no Exiv2
-public:
-    SidecarStep(const Options&, const std::vector<std::filesystem::path>&) {}
-    void update(std::size_t, const std::filesystem::path&, Result&) {}
-    bool known(std::size_t) const { return true; }
-    std::string committed(std::size_t) { return std::string(); }
-};
-#else
 class SidecarStep {
 public:
     // Before the workers start: Exiv2's namespace registry is not for
@@ -95,7 +79,6 @@ private:
     AtomicFileGroup group_;
     std::map<std::size_t, std::string> outcomes_;
 };
-#endif
 
 // "sidecar" and "sidecar_changed", and on a dry run what would be added and
 // removed; the sidecar's path written as the image's own is.
@@ -204,10 +187,7 @@ std::string jsonLine(const std::filesystem::path& path, const Result& r, const s
 class Progress {
 public:
     Progress(std::FILE* out, std::FILE* err, std::size_t total)
-        : err_(err),
-          total_(total),
-          on_(total > 300 && isatty(fileno(err)) != 0),
-          sharesTerminal_(on_ && isatty(fileno(out)) != 0) {}
+        : err_(err), total_(total), on_(total > 300 && isTerminal(err)), sharesTerminal_(on_ && isTerminal(out)) {}
 
     // Whether lines written to `out` appear on the progress line's terminal.
     bool sharesTerminal() const { return sharesTerminal_; }

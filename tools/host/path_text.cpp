@@ -3,11 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "images/utf8_name.h"
 #include "text_encoding.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -79,21 +76,7 @@ std::string repairedUtf8(const std::string& s, bool& valid) {
 
 }  // namespace
 
-std::string pathUtf8(const std::filesystem::path& path) {
-#if defined(_WIN32)
-    // Not path::u8string: it throws on a lone surrogate, which NTFS allows.
-    const std::wstring& wide = path.native();
-    if (wide.empty()) return std::string();
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
-    return out;
-#else
-    return path.native();
-#endif
-}
+std::string pathUtf8(const std::filesystem::path& path) { return utf8Name(path); }
 
 std::string pathText(const std::filesystem::path& path) {
     const std::string name = pathUtf8(path);

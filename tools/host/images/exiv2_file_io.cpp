@@ -8,25 +8,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
+#include "utf8_name.h"
 
 Exiv2FileIo::Exiv2FileIo(const std::filesystem::path& path) : path_(path) {}
 
-Exiv2FileIo::~Exiv2FileIo() {
-    Exiv2FileIo::munmap();  // this class's own, as the destructor must
-    if (fd_ >= 0) ::close(fd_);
-}
+Exiv2FileIo::~Exiv2FileIo() = default;  // the file unmaps and closes itself
 
 int Exiv2FileIo::open() {
-    if (fd_ < 0) {
-        // Never waits on a named pipe that replaced the file after it was listed.
-        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-        if (fd_ < 0) return 1;  // errno says why, for Exiv2's message
-    }
+    if (!file_.isOpen() && !file_.open(path_)) return 1;
     open_ = true;
     position_ = 0;
     eof_ = false;
@@ -42,10 +31,7 @@ int Exiv2FileIo::close() {
 
 bool Exiv2FileIo::fill() {
     if (knownEnd_ >= 0 && position_ >= knownEnd_) return false;
-    ssize_t n;
-    do {
-        n = ::pread(fd_, window_.data(), window_.size(), position_);
-    } while (n < 0 && errno == EINTR);
+    const long n = file_.readAt(position_, window_.data(), window_.size());
     if (n < 0) {
         error_ = true;
         return false;
@@ -58,11 +44,7 @@ bool Exiv2FileIo::fill() {
 
 long Exiv2FileIo::readAround(Exiv2::byte* buf, long count) {
     if (knownEnd_ >= 0 && position_ >= knownEnd_) return 0;
-    iovec parts[] = {{buf, static_cast<std::size_t>(count)}, {window_.data(), window_.size()}};
-    ssize_t n;
-    do {
-        n = ::preadv(fd_, parts, 2, position_);
-    } while (n < 0 && errno == EINTR);
+    const long n = file_.readAt(position_, buf, static_cast<std::size_t>(count), window_.data(), window_.size());
     if (n < 0) {
         error_ = true;
         return 0;
@@ -132,9 +114,9 @@ long Exiv2FileIo::tell() const { return open_ ? position_ : -1; }
 size_t Exiv2FileIo::size() const {
     if (knownEnd_ >= 0) return static_cast<std::size_t>(knownEnd_);
     if (size_ < 0) {
-        struct stat st;
-        if (fd_ < 0 || ::fstat(fd_, &st) != 0) return static_cast<std::size_t>(-1);
-        size_ = st.st_size;
+        const std::int64_t now = file_.isOpen() ? file_.size() : -1;
+        if (now < 0) return static_cast<std::size_t>(-1);
+        size_ = static_cast<long>(now);
     }
     return static_cast<std::size_t>(size_);
 }
@@ -145,7 +127,7 @@ int Exiv2FileIo::error() const { return open_ && error_ ? 1 : 0; }
 
 bool Exiv2FileIo::eof() const { return eof_; }
 
-std::string Exiv2FileIo::path() const { return path_.string(); }
+std::string Exiv2FileIo::path() const { return utf8Name(path_); }
 
 Exiv2::byte* Exiv2FileIo::mmap(bool isWriteable) {
     if (isWriteable) throw Exiv2::Error(Exiv2::kerFailedToMapFileForReadWrite, path(), "opened for reading only");
@@ -161,23 +143,20 @@ Exiv2::byte* Exiv2FileIo::mmap(bool isWriteable) {
     if (wholeInWindow()) return window_.data();
     // A mapped page past the end of the file faults: a file that shrank
     // since Exiv2 learned its size is refused instead.
-    struct stat st;
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0) throw Exiv2::Error(Exiv2::kerCallFailed, path(), Exiv2::strError(), "fstat");
-    if (knownEnd_ < 0 && size_ < 0) size_ = st.st_size;
+    const std::int64_t now = file_.size();
+    if (now < 0) throw Exiv2::Error(Exiv2::kerCallFailed, path(), file_.lastError(), "size");
+    if (knownEnd_ < 0 && size_ < 0) size_ = static_cast<long>(now);
     const std::size_t length = size();
-    if (static_cast<std::size_t>(st.st_size) < length) throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
-    void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, 0);
-    if (mapped == MAP_FAILED) throw Exiv2::Error(Exiv2::kerCallFailed, path(), Exiv2::strError(), "::mmap");
-    mapped_ = mapped;
-    mappedLength_ = length;
-    return static_cast<Exiv2::byte*>(mapped);
+    if (static_cast<std::uint64_t>(now) < length) throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    const void* mapped = file_.map(length);
+    if (mapped == nullptr) throw Exiv2::Error(Exiv2::kerCallFailed, path(), file_.lastError(), "map");
+    // Exiv2 asks for a writable pointer but only reads through it.
+    return static_cast<Exiv2::byte*>(const_cast<void*>(mapped));
 }
 
 int Exiv2FileIo::munmap() {
-    if (mapped_ == nullptr) return 0;
-    const int rc = ::munmap(mapped_, mappedLength_);
-    mapped_ = nullptr;
-    return rc == 0 ? 0 : 1;
+    file_.unmap();
+    return 0;
 }
 
 long Exiv2FileIo::write(const Exiv2::byte*, long) { return 0; }

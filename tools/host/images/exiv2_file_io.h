@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "read_only_file.h"
+
 class Exiv2FileIo : public Exiv2::BasicIo {
 public:
     static constexpr long kWindowSize = 4096;
@@ -20,10 +22,11 @@ public:
     Exiv2FileIo(const Exiv2FileIo&) = delete;
     Exiv2FileIo& operator=(const Exiv2FileIo&) = delete;
 
-    // The first call opens the file (errno tells why it failed); later
-    // calls only rewind, and close() only forgets the position: the file is
-    // closed once, by the destructor.
+    // The first call opens the file (openError() tells why it failed);
+    // later calls only rewind, and close() only forgets the position: the
+    // file is closed once, by the destructor.
     int open() override;
+    const std::string& openError() const { return file_.lastError(); }
     int close() override;
 
     Exiv2::DataBuf read(long rcount) override;
@@ -35,7 +38,11 @@ public:
     bool isopen() const override;
     int error() const override;
     bool eof() const override;
+    // UTF-8, for Exiv2's messages.
     std::string path() const override;
+#ifdef EXV_UNICODE_PATH  // Exiv2 built for wide Windows paths
+    std::wstring wpath() const override { return path_.wstring(); }
+#endif
 
     // The whole file: the window itself when the file fits in it, else a
     // read-only mapping. Writable mappings are refused.
@@ -56,7 +63,7 @@ private:
     long readAround(Exiv2::byte* buf, long count);
 
     std::filesystem::path path_;
-    int fd_ = -1;
+    ReadOnlyFile file_;
     bool open_ = false;
     long position_ = 0;
     bool eof_ = false;
@@ -66,6 +73,4 @@ private:
     std::array<Exiv2::byte, kWindowSize> window_{};
     long windowStart_ = 0;
     long windowLength_ = 0;
-    void* mapped_ = nullptr;
-    std::size_t mappedLength_ = 0;
 };

@@ -30,7 +30,7 @@ bool hasExtensionIn(const fs::path& name, const char* const* begin, const char* 
 const char* const kRawExtensions[] = {"dng", "cr2", "cr3", "nef", "nrw", "arw", "sr2", "srf", "orf",
                                       "rw2", "rwl", "pef", "raf", "srw", "3fr", "erf", "mef", "mos"};
 
-// Every build's: the classic formats, and what phones and editors save today.
+// The classic formats, and what phones and editors save today.
 const char* const kImageExtensions[] = {"jpg",  "jpeg", "jpe",  "png",  "gif", "bmp",  "dib", "tif",
                                         "tiff", "webp", "heic", "heif", "hif", "avif", "jxl", "cr3"};
 
@@ -41,10 +41,5 @@ bool hasRawExtension(const fs::path& name) {
 }
 
 bool hasImageExtension(const fs::path& name) {
-    if (hasExtensionIn(name, std::begin(kImageExtensions), std::end(kImageExtensions))) return true;
-#if defined(_WIN32)
-    return false;  // WIC reads the other raw files only where a codec for them is installed
-#else
-    return hasRawExtension(name);
-#endif
+    return hasExtensionIn(name, std::begin(kImageExtensions), std::end(kImageExtensions)) || hasRawExtension(name);
 }

@@ -1,8 +1,7 @@
 #include "image_size.h"
 
-#include <cerrno>
+#include <limits>
 #include <memory>
-#include <system_error>
 
 #include "exiv2_file_io.h"
 #include "exiv2_size.h"
@@ -17,7 +16,12 @@ bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::stri
     // the same window the reader then starts from.
     auto file = std::make_unique<Exiv2FileIo>(path);
     if (file->open() != 0) {
-        error = "cannot open it: " + std::generic_category().message(errno);
+        error = file->openError();
+        return false;
+    }
+    // Exiv2 0.27 keeps offsets in a long, 32 bits on Windows.
+    if (file->size() > static_cast<std::size_t>(std::numeric_limits<long>::max())) {
+        error = "a file of 2 GB or more, beyond what Exiv2 addresses on this platform";
         return false;
     }
     unsigned char head[128];

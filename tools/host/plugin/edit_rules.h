@@ -7,6 +7,9 @@
 #include "pixtagger.h"
 #include "plugin_library.h"
 
+// Whether this build can show the dialogs (Windows).
+bool canEditRules();
+
 // Registers the common controls the dialogs need (a host's duty), runs
 // acConfigDlg on the rules loaded from `config` (a full path) and saves them
 // there with acSaveConfig. False with a one-line reason.

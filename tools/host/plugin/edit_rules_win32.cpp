@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+bool canEditRules() { return true; }
+
 bool editRules(const PluginLibrary& library, ConditionList* list, const std::string& config, std::string& error) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
     if (!InitCommonControlsEx(&controls)) {
