@@ -1,12 +1,7 @@
 #include "xmp_sidecar.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <exiv2/exiv2.hpp>
 
-#include <cerrno>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -15,38 +10,36 @@
 
 #include "images/exiv2_xmp_lock.h"
 #include "images/image_extensions.h"
+#include "images/read_only_file.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string reason(const std::string& what, int code) { return what + ": " + std::generic_category().message(code); }
-
-// 1: there, 0: not there, -1: cannot tell (reason in `error`).
-int lookFor(const fs::path& path, struct stat& st, std::string& error) {
-    if (::lstat(path.c_str(), &st) == 0) return 1;
-    if (errno == ENOENT) return 0;
-    error = reason("cannot look for it", errno);
+// 1: there (its kind in `type`, a link not followed), 0: not there, -1:
+// cannot tell (reason in `error`).
+int lookFor(const fs::path& path, fs::file_type& type, std::string& error) {
+    std::error_code code;
+    type = fs::symlink_status(path, code).type();
+    if (type == fs::file_type::not_found) return 0;
+    if (!code) return 1;
+    error = "cannot look for it: " + code.message();
     return -1;
 }
 
 bool readAll(const fs::path& path, std::string& bytes, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = reason("cannot read", errno);
-        return false;
-    }
-    char buffer[1 << 14];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n < 0) error = reason("cannot read", errno);
-            ::close(fd);
-            return n == 0;
+    ReadOnlyFile file;
+    const std::int64_t size = file.open(path) ? file.size() : -1;
+    if (size >= 0) {
+        bytes.resize(static_cast<std::size_t>(size));
+        const long n = size > 0 ? file.readAt(0, &bytes[0], bytes.size()) : 0;
+        if (n >= 0) {
+            bytes.resize(static_cast<std::size_t>(n));
+            return true;
         }
-        bytes.append(buffer, static_cast<std::size_t>(n));
     }
+    error = file.lastError();
+    return false;
 }
 
 // Only what Exiv2 takes for an XMP file, and only what its parser reads
@@ -133,8 +126,8 @@ std::vector<SidecarRole> sidecarRoles(const std::vector<fs::path>& images) {
     };
     std::vector<SidecarRole> roles(images.size());
     std::vector<fs::path> normal(images.size());
-    std::unordered_map<std::string, bool> seen;
-    std::unordered_map<std::string, Group> groups;  // by path without extension
+    std::unordered_map<fs::path::string_type, bool> seen;
+    std::unordered_map<fs::path::string_type, Group> groups;  // by path without extension
     for (std::size_t i = 0; i < images.size(); ++i) {
         std::error_code ignored;  // a path that will not resolve is refused later anyway
         normal[i] = fs::absolute(images[i], ignored).lexically_normal();
@@ -157,11 +150,11 @@ SidecarResult syncSidecar(const fs::path& image, const std::vector<Keyword>& key
     std::string error;
     result.path = image;
     result.path += ".xmp";
-    struct stat st;
-    int there = lookFor(result.path, st, error);
+    fs::file_type type = fs::file_type::none;
+    int there = lookFor(result.path, type, error);
     if (there == 0 && role.lightroomForm && image.has_extension()) {
         const fs::path lightroom = fs::path(image).replace_extension(".xmp");
-        there = lookFor(lightroom, st, error);
+        there = lookFor(lightroom, type, error);
         if (there == 1) result.path = lightroom;
     }
     if (there < 0) return failed(result, error);
@@ -177,7 +170,7 @@ SidecarResult syncSidecar(const fs::path& image, const std::vector<Keyword>& key
         result.edits = fresh.edits;
     } else {
         std::error_code fsError;
-        if (S_ISLNK(st.st_mode)) file = fs::canonical(file, fsError);
+        if (type == fs::file_type::symlink) file = fs::canonical(file, fsError);
         if (fsError) return failed(result, "a symbolic link to nothing; left as it is");
         if (!fs::is_regular_file(file, fsError)) return failed(result, "not a regular file; left as it is");
         std::string bytes;
