@@ -2,8 +2,9 @@
 # Checks the Windows release zip: exactly the expected files, every program
 # and library in it importing only DLLs that Windows itself provides (the
 # compiler's runtime linked in, not shipped beside it), both without symbols
-# or debug information, and the DLL passing the same outside check as the
-# build's.
+# or debug information, the DLL passing the same outside check as the
+# build's, every linked library's licence in THIRD-PARTY.txt, and the source
+# zip beside it.
 # Usage: check_package.sh ZIP OBJDUMP CHECK_DLL_SCRIPT
 set -euo pipefail
 zip=$1 objdump=$2 check_dll=$3
@@ -34,7 +35,7 @@ trap 'rm -rf "$unpacked"' EXIT
 
 # Windows' own DLLs that our programs may import; anything else (libstdc++-6,
 # libgcc_s, libwinpthread-1, …) would have to be shipped and is refused.
-system_dlls=" kernel32.dll user32.dll gdi32.dll msvcrt.dll ole32.dll oleaut32.dll comctl32.dll advapi32.dll shell32.dll windowscodecs.dll "
+system_dlls=" kernel32.dll user32.dll gdi32.dll msvcrt.dll ole32.dll oleaut32.dll comctl32.dll advapi32.dll shell32.dll psapi.dll ws2_32.dll "
 for binary in "$unpacked/$name/pixtagger.dll" "$unpacked/$name/pixtagger-host.exe"; do
   while read -r imported; do
     lower=$(tr 'A-Z' 'a-z' <<<"$imported")
@@ -47,6 +48,17 @@ done
 grep -q "acConfigDlg @1" "$unpacked/$name/pixtagger.def" || fail "pixtagger.def lacks acConfigDlg @1"
 [ "$(grep -c '^  ac[A-Za-z]* @[0-9]*$' "$unpacked/$name/pixtagger.def")" = 12 ] || fail "pixtagger.def does not list the 12 exports"
 bash "$check_dll" "$objdump" "$unpacked/$name/pixtagger.dll" || fail "the packaged DLL fails the outside check"
+for licence in exiv2 expat libheif libjxl brotli highway zlib; do
+  grep -q "^$licence (" "$unpacked/$name/THIRD-PARTY.txt" || fail "THIRD-PARTY.txt lacks $licence's licence"
+done
+
+# The corresponding source, beside the zip.
+source_zip="${zip%.zip}-source.zip"
+listing=$(cmake -E tar tf "$source_zip" 2>/dev/null) || fail "no $source_zip"
+for part in SOURCES.txt pixtagger/scripts/windows-libs.sh pixtagger/tools/host/main.cpp \
+  "debian-source-packages/exiv2_[^/]*\.dsc" debian-source-packages/versions.txt; do
+  grep -qx "$name-source/$part" <<<"$listing" || fail "the source zip lacks $part"
+done
 
 if [ "$failures" -ne 0 ]; then
   echo "check_package: $zip: $failures failure(s)"
