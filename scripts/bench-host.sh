@@ -9,11 +9,15 @@
 # with a thumbnail and Exif, beside files from Debian's encoders heif-enc,
 # avifenc and cjxl: HEIC, AVIF and JPEG XL). The file cache is warm; the floor and the host are timed REPEAT
 # times (default 3) and the best run counts, the peers once.
-# Usage: [PIXTAGGER_BUILD=build/linux] [REPEAT=3] bench-host.sh [COUNT]   (default 10000)
+# The win64 host of PIXTAGGER_WIN64_BUILD (build/win64), when it is built,
+# is timed under wine64 beside them (Wine's start-up included).
+# Usage: [PIXTAGGER_BUILD=build/linux] [PIXTAGGER_WIN64_BUILD=build/win64] [REPEAT=3] bench-host.sh [COUNT]
+#        (COUNT defaults to 10000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-10000}
 build=${PIXTAGGER_BUILD:-build/linux}
+win64=${PIXTAGGER_WIN64_BUILD:-build/win64}
 repeat=${REPEAT:-3}
 
 bash scripts/setup.sh native
@@ -59,13 +63,20 @@ for set in generated camera today; do
 
   floor=$(best "$build/read_floor" "$images")
   host=$(best "$build/pixtagger-host" classify --config examples/rules.ini "$images")
+  wine=""
+  if [ -f "$win64/pixtagger-host.exe" ] && [ -x /usr/lib/wine/wine64 ]; then
+    # A path from / is one on Wine's current drive, which maps this machine's root.
+    wine=$(best env WINEPREFIX="$PWD/$win64/wineprefix" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 \
+      "$win64/pixtagger-host.exe" classify --config examples/rules.ini "$PWD/$images")
+  fi
   identify=$(timed identify -ping -format '%w %h\n' "$images"/*)
   exiftool=$(timed exiftool -fast2 -q -s3 -ImageWidth -ImageHeight "$images")
 
   echo "$set set: $count files in $images ($(du -shL "$images" | cut -f1))"
-  awk -v f="$floor" -v h="$host" -v i="$identify" -v e="$exiftool" 'BEGIN {
+  awk -v f="$floor" -v h="$host" -v w="$wine" -v i="$identify" -v e="$exiftool" 'BEGIN {
     row("floor (open, read 4 KB, close)", f)
     row("pixtagger-host classify", h)
+    if (w != "") row("pixtagger-host.exe under wine64", w)
     row("identify -ping", i)
     row("exiftool -fast2", e)
     printf "  pixtagger-host is %.1f times faster than identify -ping, %.1f times faster than exiftool -fast2\n", i / h, e / h

@@ -51,6 +51,14 @@ run_suites() {
   ctest --test-dir "build/$dir" --output-on-failure --no-tests=error -j "$(nproc)" "$@" || failed+=("$dir")
 }
 
+# The Windows host's libraries, from Debian's source packages (built once,
+# cached in /var/cache; the win32 and win64 builds find them there).
+mark "Windows libraries (log: build/logs/windows-libs.log)"
+bash scripts/windows-libs.sh >build/logs/windows-libs.log 2>&1 || {
+  tail -n 20 build/logs/windows-libs.log
+  echo "test: the Windows libraries could not be built" >&2
+  exit 1
+}
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 if [ "$i686" = 1 ]; then
   # Waits for the image when it is still being made (the script's lock).
