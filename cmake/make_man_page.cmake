@@ -1,10 +1,13 @@
 # Writes the man page of pixtagger-host with help2man from the built
-# program's --help and --version, its commands' own --help added as a
-# COMMANDS section, compressed as Debian wants (cmake -P; called by
-# deb_package.cmake). Inputs: HELP2MAN, HOST, WORK, OUT (the .1.gz).
+# program's --help and --version, each command's own --help added as a
+# COMMANDS section, then what a reader of a man page looks for: exit status,
+# files, examples and see-also; compressed as Debian wants (cmake -P; called
+# by deb_package.cmake). Inputs: HELP2MAN, HOST, WORK, OUT (the .1.gz).
 set(include_text "[COMMANDS]\n")
-foreach(command classify edit)
-  execute_process(COMMAND ${HOST} ${command} --help OUTPUT_VARIABLE help RESULT_VARIABLE result)
+foreach(command "classify" "edit" "rules" "rules list" "rules check" "rules add" "rules set" "rules remove"
+                "rules enable" "rules disable")
+  separate_arguments(words UNIX_COMMAND "${command}")
+  execute_process(COMMAND ${HOST} ${words} --help OUTPUT_VARIABLE help RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "${HOST} ${command} --help failed")
   endif()
@@ -14,17 +17,61 @@ foreach(command classify edit)
   string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" help "${help}")
   string(APPEND include_text ".SS \"pixtagger\\-host ${command}\"\n.nf\n${help}.fi\n")
 endforeach()
-string(APPEND include_text "[FILES]
-The program finds the plug\\-in and the shipped rules from the folder above its own:
+string(APPEND include_text [=[
+[EXIT STATUS]
+.TP
+.B 0
+every file was read (classify), the rules were changed or listed, or \fBrules check\fR found nothing to say
+.TP
+.B 1
+some files were unreadable, or a sidecar could not be written (classify); \fBrules check\fR reported problems
+.TP
+.B 2
+bad usage, a missing rule file, a plug\-in that does not load, or a rule file that the plug\-in refuses (its first
+fault is named, as \fBrules check\fR names it)
+[FILES]
+The rule file is the one \fB\-\-config\fR names; otherwise the user's own,
+.I $XDG_CONFIG_HOME/pixtagger/rules.ini
+(\fI~/.config/pixtagger/rules.ini\fR), which \fBrules add\fR creates; without one, \fBclassify\fR and \fBrules list\fR
+read the shipped examples and say so. No command writes the shipped examples: \fBedit\fR then starts from them and
+saves the user's file.
+.PP
+The program finds the plug\-in and the shipped rules from the folder above its own:
 .TP
 .I lib/pixtagger/pixtagger.so
-the plug\\-in the program loads (\\fB\\-\\-plugin\\fR names another)
+the plug\-in the program loads (\fB\-\-plugin\fR names another)
 .TP
 .I share/pixtagger/rules.ini
-the example rules used without \\fB\\-\\-config\\fR
+the example rules
 .PP
-That folder is /usr for the Debian package and /usr/local for a plain install.
-")
+That folder is /usr for the Debian package and /usr/local for a plain install. A sidecar of an image
+.I IMG_0001.HEIC
+is
+.I IMG_0001.HEIC.xmp
+beside it, or Lightroom's
+.I IMG_0001.xmp
+where only that one exists.
+[EXAMPLES]
+.nf
+Classify a folder, one line per image, and as JSON:
+    pixtagger\-host classify ~/Pictures
+    pixtagger\-host classify \-\-json ~/Pictures/IMG_0001.HEIC
+Write the attributes as keywords into the XMP sidecars, after seeing what would change:
+    pixtagger\-host classify \-\-xmp \-\-dry\-run ~/Pictures
+    pixtagger\-host classify \-\-xmp ~/Pictures
+Follow links to folders:
+    pixtagger\-host classify \-L ~/Pictures
+Make rules of your own, list them and check a file:
+    pixtagger\-host rules add \-\-attribute Large \-\-category Size \-\-area '>= 2000000'
+    pixtagger\-host rules add \-\-attribute Medium \-\-category Size \-\-range '300000 <= area < 2000000'
+    pixtagger\-host rules list
+    pixtagger\-host rules check \-\-config my\-rules.ini
+.fi
+[SEE ALSO]
+.BR exiftool (1)
+reads the sidecars back.
+The README of the source tree and /usr/share/doc/pixtagger/copyright (the licences) say more.
+]=])
 file(WRITE ${WORK}/pixtagger-host.h2m "${include_text}")
 execute_process(
   COMMAND ${HELP2MAN} --no-info --section=1 --include=${WORK}/pixtagger-host.h2m
