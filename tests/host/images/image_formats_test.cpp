@@ -18,15 +18,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// exiftool's "NAME<tab>WIDTH<tab>HEIGHT" line for each file of a folder.
+// exiftool's "NAME<tab>WIDTH<tab>HEIGHT" line for each file of a folder, or
+// nothing under Windows, where the native run has checked the same table.
 std::string exiftoolSizes(const fs::path& folder) {
     std::string out;
+#if !defined(_WIN32)
     const std::string command = "exiftool -q -T -FileName -ImageWidth -ImageHeight '" + folder.string() + "'";
     if (std::FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[4096];
         for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
         pclose(pipe);
     }
+#else
+    (void)folder;
+#endif
     return out;
 }
 
@@ -64,7 +69,7 @@ TEST_F(ImageFormats, EachFileGetsItsPrimaryImagesStoredSize) {
         {"photo.avif", 640, 480},      {"second.heic", 640, 480},  {"stale-exif.heic", 640, 480},
         {"thumbnail.heic", 640, 480},
     };
-    const HostRun run = runHost({"classify", "--json", "--config", rules, photos.string()}, dir);
+    const HostRun run = runHost({"classify", "--json", "--config", rules, photos.u8string()}, dir);
     EXPECT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> lines = linesOf(run.out);
     const std::string exiftool = exiftoolSizes(photos);
@@ -74,7 +79,9 @@ TEST_F(ImageFormats, EachFileGetsItsPrimaryImagesStoredSize) {
         const std::string ours = std::string(cases[i].name).append("\",\"width\":").append(w).append(",\"height\":");
         EXPECT_NE(lines[i].find(ours + h + ","), std::string::npos) << lines[i];
         const std::string theirs = std::string(cases[i].name).append("\t").append(w).append("\t");
+#if !defined(_WIN32)
         EXPECT_NE(exiftool.find(theirs + h + "\n"), std::string::npos) << exiftool;
+#endif
     }
 }
 
