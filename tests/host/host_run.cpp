@@ -1,5 +1,6 @@
 #include "host_run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -10,6 +11,31 @@
 #else
 #include <sys/wait.h>
 #endif
+
+namespace {
+
+// The variable that places the user's rule file, and its folder for a run.
+#if defined(_WIN32)
+constexpr const char* kConfigVariable = "APPDATA";
+#else
+constexpr const char* kConfigVariable = "XDG_CONFIG_HOME";
+#endif
+
+std::filesystem::path configFolder(const TempDir& scratch) { return scratch.path() / "user-config"; }
+
+HostEnvironment isolated(const TempDir& scratch, const HostEnvironment& environment) {
+    HostEnvironment all{{kConfigVariable, configFolder(scratch).u8string()}};
+    for (const auto& variable : environment) {
+        all.erase(std::remove_if(all.begin(), all.end(), [&](const auto& v) { return v.first == variable.first; }),
+                  all.end());
+        all.push_back(variable);
+    }
+    return all;
+}
+
+}  // namespace
+
+std::filesystem::path userRuleFile(const TempDir& scratch) { return configFolder(scratch) / "pixtagger" / "rules.ini"; }
 
 #if defined(_WIN32)
 namespace {
@@ -32,12 +58,35 @@ std::wstring argument(const std::wstring& arg) {
     return out.append(2 * slashes, L'\\') + L"\"";
 }
 
+// This process's environment with `variables` set, sorted as Windows keeps it.
+std::wstring environmentBlock(const HostEnvironment& variables) {
+    std::vector<std::wstring> entries;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* at = block; *at != L'\0'; at += wcslen(at) + 1) entries.emplace_back(at);
+    FreeEnvironmentStringsW(block);
+    for (const auto& [name, value] : variables) {
+        const std::wstring prefix = std::filesystem::u8path(name).wstring() + L"=";
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&](const std::wstring& e) {
+                                         return _wcsnicmp(e.c_str(), prefix.c_str(), prefix.size()) == 0;
+                                     }),
+                      entries.end());
+        entries.push_back(prefix + std::filesystem::u8path(value).wstring());
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const std::wstring& l, const std::wstring& r) { return _wcsicmp(l.c_str(), r.c_str()) < 0; });
+    std::wstring out;
+    for (const std::wstring& entry : entries) out.append(entry).push_back(L'\0');
+    out.push_back(L'\0');
+    return out;
+}
+
 }  // namespace
 
 // The host started directly, without a command interpreter: under emulation
 // every Wine process costs seconds.
 HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, const std::string& cwd,
-                const std::string&, const std::string& program) {
+                const std::string&, const std::string& program, const HostEnvironment& environment) {
     HostRun run;
     const std::filesystem::path host = program.empty() ? programDirectory() / "pixtagger-host.exe"
                                                        : std::filesystem::u8path(program);
@@ -58,8 +107,9 @@ HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, co
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
     const std::wstring folder = std::filesystem::u8path(cwd).wstring();
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        cwd.empty() ? nullptr : folder.c_str(), &startup, &process);
+    std::wstring variables = environmentBlock(isolated(scratch, environment));
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                                        variables.data(), cwd.empty() ? nullptr : folder.c_str(), &startup, &process);
     CloseHandle(writeOut);  // the child's copy keeps the pipe open until it exits
     CloseHandle(err);
     if (started) {
@@ -84,16 +134,20 @@ HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, co
 #else
 namespace {
 
+// Every byte as it is, a backslash and an empty argument too.
 std::string quoted(const std::string& arg) {
-    return arg.find_first_of(" \n") == std::string::npos ? arg : "\"" + arg + "\"";
+    std::string out = "'";
+    for (const char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
 
 }  // namespace
 
 HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, const std::string& cwd,
-                const std::string& launcher, const std::string& program) {
+                const std::string& launcher, const std::string& program, const HostEnvironment& environment) {
     const std::string host = program.empty() ? (programDirectory() / "pixtagger-host").string() : program;
     std::string command = cwd.empty() ? "" : "cd " + quoted(cwd) + " && ";
+    for (const auto& [name, value] : isolated(scratch, environment)) command += name + "=" + quoted(value) + " ";
     const std::string errFile = scratch.file("stderr.txt");
     command += (launcher.empty() ? "" : launcher + " ") + quoted(host);
     for (const std::string& arg : args) command += " " + quoted(arg);

@@ -110,7 +110,8 @@ TEST_F(Host, BadUsageAndBadRuleFilesExitWithTwoAndOneLine) {
         const char* reason;
     } cases[] = {
         {{"classify", "--config", dir.file("absent.ini"), native(images)}, "no such rule file"},
-        {{"classify", "--config", badInteger, native(images)}, "acLoadConfig returned null"},
+        {{"classify", "--config", badInteger, native(images)},
+         "bad.ini:4: [Condition1] _a=12abc: not an integer from -2147483648 to 2147483647: acLoadConfig refuses"},
         {{"classify", "--config", rules}, "no image files or folders given"},
         {{"classify", "--frobnicate", native(images)}, "unknown option: --frobnicate"},
         {{"tag", native(images)}, "unknown command: tag"},

@@ -28,6 +28,8 @@ tags=$(grep -v 'running with root privileges' <<<"$tags" || true)
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
+# No user rule file of whoever runs this: the unpacked examples are read.
+export XDG_CONFIG_HOME="$unpacked/config"
 dpkg-deb -x "$deb" "$unpacked"
 for f in bin/pixtagger-host lib/pixtagger/pixtagger.so include/pixtagger.h share/pixtagger/rules.ini \
   share/man/man1/pixtagger-host.1.gz share/doc/pixtagger/copyright share/doc/pixtagger/changelog.gz; do

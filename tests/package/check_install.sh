@@ -7,6 +7,8 @@ set -euo pipefail
 build=$1 source=$2
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
+# No user rule file of whoever runs this: the installed examples are read.
+export XDG_CONFIG_HOME="$prefix/config"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/pixtagger-host lib/pixtagger/pixtagger.so include/pixtagger.h share/pixtagger/rules.ini; do
   [ -e "$prefix/$f" ] || { echo "FAIL: the install lacks $f"; exit 1; }

@@ -16,11 +16,14 @@
 #include "plugin/plugin_api.h"
 #include "plugin/profile_path.h"
 #include "program_location.h"
+#include "rules/rule_file_choice.h"
+#include "rules/rule_file_copy.h"
+#include "rules/rules_command.h"
+
+#include "plugin/edit_rules.h"
 
 #if defined(_WIN32)
 #include <windows.h>
-
-#include "plugin/edit_rules.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -60,20 +63,6 @@ int fail(const std::string& reason) {
     return kBadUsage;
 }
 
-// The shipped rules: examples/rules.ini beside the program (the Windows
-// package), share/pixtagger/rules.ini of an installed prefix, or the source
-// tree's two folders up from a build folder.
-fs::path shippedRules() {
-    const fs::path here = programDirectory();
-    for (const fs::path& candidate :
-         {here / "examples" / "rules.ini", here / ".." / "share" / "pixtagger" / "rules.ini",
-          here / ".." / "examples" / "rules.ini", here / ".." / ".." / "examples" / "rules.ini"}) {
-        std::error_code error;
-        if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal();
-    }
-    return fs::path();
-}
-
 // The plug-in beside the program, or in lib/pixtagger of an installed prefix.
 fs::path defaultPlugin() {
     const fs::path here = programDirectory();
@@ -83,22 +72,13 @@ fs::path defaultPlugin() {
     return here / kPluginFile;
 }
 
-struct RuleFile {
-    fs::path full;
-    std::string forPlugin;  // empty: refused, with a one-line reason said
-};
-
-// The rule file as the plug-in gets it: a full path, since Win32's profile
-// functions look a name without a folder up in the Windows directory.
-RuleFile ruleFileForPlugin(const Options& options, bool edit) {
-    const fs::path config = options.config.empty() ? shippedRules() : options.config;
-    if (config.empty()) {
-        fail("no --config given and no examples/rules.ini beside the program");
-        return {};
-    }
-    const std::string named = pathText(config);
+// A rule file's path as the plug-in gets it: a full path, since Win32's
+// profile functions look a name without a folder up in the Windows
+// directory. Empty, with a one-line reason said, when refused.
+std::string pathForPlugin(const fs::path& path, bool mayBeMissing, fs::path& full) {
+    const std::string named = pathText(path);
     std::error_code fsError;
-    const fs::path full = fs::absolute(config, fsError).lexically_normal();
+    full = fs::absolute(path, fsError).lexically_normal();
     if (fsError) {
         fail(named + ": " + fsError.message());
         return {};
@@ -108,15 +88,16 @@ RuleFile ruleFileForPlugin(const Options& options, bool edit) {
     if (exists && !fs::is_regular_file(full, fsError)) reason = nonFileKind(full) + ", not a rule file";
     // A rule file that is not there loads as no rules at all. For classify
     // that is a mistyped name; edit creates the file when it saves.
-    if (!exists && !edit) reason = "no such rule file";
-    if (!exists && edit && !fs::is_directory(full.parent_path(), fsError)) reason = "no such folder for the rule file";
+    if (!exists && !mayBeMissing) reason = "no such rule file";
+    if (!exists && mayBeMissing && !fs::is_directory(full.parent_path(), fsError))
+        reason = "no such folder for the rule file";
     std::string ansi;
     if (reason.empty() && !profilePathForPlugin(full, ansi, reason)) ansi.clear();
     if (!reason.empty()) {
         fail(named + ": " + reason);
         ansi.clear();
     }
-    return {full, ansi};
+    return ansi;
 }
 
 int printVersion(const fs::path& pluginPath) {
@@ -134,14 +115,23 @@ int run(const std::vector<std::string>& args) {
     const fs::path pluginPath = options->plugin.empty() ? defaultPlugin() : options->plugin;
     if (options->command == Options::Command::Version) return printVersion(pluginPath);
 
+    if (options->command == Options::Command::Rules) return runRules(*options);
+
     const bool edit = options->command == Options::Command::Edit;
-#if defined(_WIN32)
-    if (options->xmp) return fail("--xmp needs the Linux build of pixtagger-host (XMP is written with Exiv2)");
-#else
-    if (edit) return fail("editing the rules needs Windows: the plug-in's rule dialogs are Win32 dialogs");
-#endif
-    const RuleFile config = ruleFileForPlugin(*options, edit);
-    if (config.forPlugin.empty()) return kBadUsage;
+    if (edit && !canEditRules())
+        return fail("editing the rules needs Windows: the plug-in's rule dialogs are Win32 dialogs");
+    const RuleFileChoice choice = chooseRuleFile(options->config, edit ? RuleFileUse::Edit : RuleFileUse::Read);
+    if (!choice.error.empty()) return fail(choice.error);
+    if (!choice.note.empty()) std::fprintf(stderr, "pixtagger-host: %s\n", choice.note.c_str());
+    fs::path config;
+    const std::string load = pathForPlugin(choice.path, edit, config);
+    if (load.empty()) return kBadUsage;
+    // edit saves into a scratch copy of the file it saves to (the user's
+    // own, over the shipped examples), put in place whole when the dialog
+    // closes: the plug-in's save writes one key at a time.
+    RuleFileCopy saved;
+    std::string error;
+    if (edit && !saved.open(choice.saveTo, true, error, false)) return fail(error);
 
     const PluginLibrary library(pluginPath);
     if (!library.loaded()) return fail(pathText(pluginPath) + ": cannot load the plug-in: " + library.error());
@@ -150,19 +140,19 @@ int run(const std::vector<std::string>& args) {
     if (!resolvePluginApi(library, api, missing))
         return fail(pathText(pluginPath) + ": the plug-in has no export " + missing);
 
-    ConditionList* list = api.loadConfig(config.forPlugin.c_str());
-    if (list == nullptr)
-        return fail(pathText(config.full) +
-                    ": acLoadConfig returned null (an invalid integer or count in the rule file)");
-
-#if defined(_WIN32)
-    if (edit) {
-        std::string editError;
-        const bool edited = editRules(library, list, config.forPlugin, editError);
-        api.releaseConfig(list);
-        return edited ? kAllRead : fail(editError);
+    ConditionList* list = api.loadConfig(load.c_str());
+    if (list == nullptr) {
+        // Said as rules check says it; the generic line only if memory ran out.
+        const std::string reason = refusalText(config, pathText(config));
+        return fail(reason.empty() ? pathText(config) + ": acLoadConfig returned null" : reason);
     }
-#endif
+
+    if (edit) {
+        bool written = false;
+        const bool edited = editRules(library, list, saved.scratchForPlugin(), error) && saved.commit(written, error);
+        api.releaseConfig(list);
+        return edited ? kAllRead : fail(error);
+    }
 
     const FileList files = collectImageFiles(options->paths, options->followLinks);
     for (const FileList::Problem& problem : files.problems)

@@ -7,16 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "rules/rule_arguments.h"
+
 struct Options {
-    enum class Command { Classify, Edit, Version };
+    enum class Command { Classify, Edit, Version, Rules };
+    enum class RulesCommand { List, Check, Add, Set, Remove, Enable, Disable };
     Command command = Command::Classify;
-    std::filesystem::path config;  // empty: the shipped examples/rules.ini
+    RulesCommand rulesCommand = RulesCommand::List;
+    std::filesystem::path config;  // empty: the user's own rule file, else the shipped examples
     std::filesystem::path plugin;  // empty: the library beside the program
     bool json = false;
     bool followLinks = false;  // classify: walk into symbolic links to folders
     bool xmp = false;  // classify: update each image's XMP sidecar
     bool dryRun = false;  // with --xmp: say what would change, write nothing
     std::vector<std::filesystem::path> paths;
+    std::string ruleNumber;  // rules set, remove, enable, disable: as given
+    RuleArguments rule;  // rules add, set
 };
 
 // The options of a command line (args[0] is the program), or nullopt when the

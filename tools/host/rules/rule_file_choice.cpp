@@ -1,0 +1,69 @@
+#include "rules/rule_file_choice.h"
+
+#include <system_error>
+
+#include "path_text.h"
+#include "program_location.h"
+
+namespace fs = std::filesystem;
+
+fs::path shippedRules() {
+    const fs::path here = programDirectory();
+    for (const fs::path& candidate :
+         {here / "examples" / "rules.ini", here / ".." / "share" / "pixtagger" / "rules.ini",
+          here / ".." / "examples" / "rules.ini", here / ".." / ".." / "examples" / "rules.ini"}) {
+        std::error_code error;
+        if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal();
+    }
+    return fs::path();
+}
+
+namespace {
+
+bool isShipped(const fs::path& path, const fs::path& shipped) {
+    std::error_code error;
+    return !shipped.empty() && fs::equivalent(path, shipped, error);
+}
+
+}  // namespace
+
+RuleFileChoice chooseRuleFile(const fs::path& config, RuleFileUse use) {
+    RuleFileChoice choice;
+    const fs::path shipped = shippedRules();
+    const bool writes = use != RuleFileUse::Read;
+    if (!config.empty()) {
+        if (writes && isShipped(config, shipped)) {
+            choice.error = pathText(config) + ": the shipped examples, which no command changes; " +
+                           "give your own rule file (rules add makes one)";
+            return choice;
+        }
+        choice.path = config;
+        if (writes) choice.saveTo = config;
+        return choice;
+    }
+    const fs::path user = userRuleFile();
+    std::error_code error;
+    if (!user.empty() && fs::exists(fs::symlink_status(user, error))) {
+        choice.path = user;
+        if (writes) choice.saveTo = user;
+        return choice;
+    }
+    const std::string userText = user.empty() ? std::string("no home folder for a rule file of your own")
+                                              : "no rule file of your own (" + pathText(user) + ")";
+    if (!user.empty() && (use == RuleFileUse::Create || (use == RuleFileUse::Edit && shipped.empty()))) {
+        choice.path = choice.saveTo = user;
+    } else if (use == RuleFileUse::Change || (user.empty() && writes)) {
+        choice.error = "no --config given and " + userText + (user.empty() ? "" : "; rules add makes it");
+    } else if (shipped.empty()) {
+        choice.error = "no --config given, " + userText + " and no shipped examples/rules.ini beside the program";
+    } else if (use == RuleFileUse::Edit) {  // the shipped examples are read, never written
+        choice.path = shipped;
+        choice.saveTo = user;
+        choice.note = "starting from the shipped examples " + pathText(shipped) + "; saving to your own rule file " +
+                      pathText(user);
+    } else {
+        choice.path = shipped;
+        choice.note = "using the shipped examples " + pathText(shipped) + ": " + userText;
+    }
+    return choice;
+}

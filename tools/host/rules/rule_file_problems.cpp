@@ -1,0 +1,289 @@
+#include "rules/rule_file_problems.h"
+
+#include <boost/lexical_cast.hpp>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <utility>
+
+#include "conditions/condition_list.h"
+#include "platform/standin/profile_document.h"
+#include "text_encoding.h"
+
+namespace {
+
+using standin::foldName;
+using standin::trimSpace;
+
+// A rule's keys (folded) in the order Condition::load reads them, and whether
+// it reads an int32; the text keys take any value.
+constexpr std::pair<const char*, bool> kRuleKeys[] = {
+    {"_benable", true}, {"_attname", false}, {"_catname", false}, {"_type", true},  {"_a", true},
+    {"_b1", true},      {"_b2", true},       {"_cmba", true},     {"_cmbb1", true}, {"_cmbb2", true},
+};
+constexpr std::size_t kTypeKey = 3, kCmbAKey = 7, kCmbB1Key = 8, kCmbB2Key = 9;
+
+constexpr const char* kRefused = ": acLoadConfig refuses the file";
+
+// The lines that matter, with their numbers: values themselves are read
+// through ProfileDocument, the stand-in's own reading of the same bytes.
+struct KeyLine {
+    std::size_t line;
+    std::string folded;
+    std::string_view spelled;
+    bool hasValue;  // a line without '=' reads as a missing key
+    std::string_view value;
+};
+struct Block {
+    std::size_t line;  // of its header; 0 for the lines before any header
+    std::string folded;
+    std::string_view spelled;
+    std::vector<KeyLine> keys;
+};
+
+// Lines end at CR LF, LF or CR, as the profile functions split them.
+std::vector<Block> scan(std::string_view bytes) {
+    std::vector<Block> blocks{Block{0, "", "", {}}};
+    std::size_t number = 0;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t stop = std::min(bytes.find_first_of("\r\n", at), bytes.size());
+        const std::string_view content = trimSpace(bytes.substr(at, stop - at));
+        ++number;
+        at = stop + (stop == bytes.size() ? 0 : bytes.compare(stop, 2, "\r\n") == 0 ? 2 : 1);
+        if (content.empty() || content.front() == ';') continue;
+        const std::size_t close = content.rfind(']');
+        if (content.front() == '[' && close != std::string_view::npos) {
+            const std::string_view name = trimSpace(content.substr(1, close - 1));
+            blocks.push_back({number, foldName(name), name, {}});
+            continue;
+        }
+        const std::size_t eq = content.find('=');
+        const std::string_view key = trimSpace(content.substr(0, eq));
+        const bool hasValue = eq != std::string_view::npos;
+        blocks.back().keys.push_back(
+            {number, foldName(key), key, hasValue, hasValue ? trimSpace(content.substr(eq + 1)) : std::string_view()});
+    }
+    return blocks;
+}
+
+// The rule index of a section name the plug-in writes ("condition12"), or
+// nullopt: "Condition012" is never read.
+std::optional<std::uint32_t> ruleIndex(const std::string& folded) {
+    const std::string prefix = "condition";
+    if (folded.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+    const std::string digits = folded.substr(prefix.size());
+    std::uint32_t index = 0;
+    if (digits.empty() || digits.size() > 10 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    if (!boost::conversion::try_lexical_convert(digits, index) || std::to_string(index) != digits) return std::nullopt;
+    return index;
+}
+
+std::string header(const Block& block) { return "[" + std::string(block.spelled) + "]"; }
+
+class Checker {
+public:
+    explicit Checker(std::string_view bytes) : document_(bytes), blocks_(scan(bytes)) {
+        for (const Block& block : blocks_) first_.emplace(block.folded, &block);
+    }
+
+    RuleFileCheck run() {
+        const std::optional<std::uint32_t> count = readCount();
+        for (const Block& block : blocks_) checkBlock(block, count);
+        if (count) checkMissingRules(*count);
+        std::stable_sort(found_.begin(), found_.end(),
+                         [](const Found& l, const Found& r) { return l.problem.line < r.problem.line; });
+        RuleFileCheck check;
+        const Found* refusal = nullptr;
+        for (const Found& f : found_) {
+            check.problems.push_back(f.problem);
+            if (f.readAt && (refusal == nullptr || *f.readAt < *refusal->readAt)) refusal = &f;
+        }
+        if (refusal != nullptr) check.refusal = refusal->problem;
+        return check;
+    }
+
+private:
+    // Where acLoadConfig reads a key: 0 for the count, then rule i's key k.
+    using ReadAt = std::pair<std::uint64_t, std::size_t>;
+    struct Found {
+        RuleFileProblem problem;
+        std::optional<ReadAt> readAt;  // set when acLoadConfig refuses the file here
+    };
+
+    void add(std::size_t line, std::string where, std::string reason, std::optional<ReadAt> readAt = std::nullopt) {
+        found_.push_back({{line, std::move(where), std::move(reason)}, readAt});
+    }
+    void add(const Block& block, const KeyLine& k, std::string reason, std::optional<ReadAt> readAt = std::nullopt) {
+        std::string where = block.line == 0 ? "" : header(block) + " ";
+        where.append(k.spelled);
+        if (k.hasValue) where.append("=").append(k.value);
+        add(k.line, std::move(where), std::move(reason), readAt);
+    }
+
+    const Block* block(const std::string& folded) const {
+        const auto it = first_.find(folded);
+        return it == first_.end() ? nullptr : it->second;
+    }
+
+    static const KeyLine* key(const Block& block, const std::string& folded) {
+        for (const KeyLine& k : block.keys) {
+            if (k.folded == folded) return &k;
+        }
+        return nullptr;
+    }
+
+    // The count, or nullopt when acLoadConfig refuses the file at it.
+    std::optional<std::uint32_t> readCount() {
+        const Block* counts = block("conditions");
+        numLine_ = counts == nullptr ? nullptr : key(*counts, "num");
+        const std::optional<std::string_view> text = document_.find("Conditions", "num");
+        if (numLine_ == nullptr || !text) return 0;
+        std::uint32_t count = 0;
+        if (!boost::conversion::try_lexical_convert(std::string(*text), count)) {
+            add(*counts, *numLine_, std::string("not an integer from 0 to 4294967295") + kRefused, ReadAt{0, 0});
+            return std::nullopt;
+        }
+        if (count > ConditionList::kMaxSize) {
+            add(*counts, *numLine_,
+                "reads as " + std::to_string(count) + " rules, more than the " +
+                    std::to_string(ConditionList::kMaxSize) + " the plug-in takes" + kRefused,
+                ReadAt{0, 0});
+            return std::nullopt;
+        }
+        countText_ = "num=" + std::string(numLine_->value);
+        return count;
+    }
+
+    void checkBlock(const Block& b, const std::optional<std::uint32_t>& count) {
+        if (b.line == 0) {
+            for (const KeyLine& k : b.keys) add(b, k, "outside any section: the plug-in reads no key here");
+            return;
+        }
+        const Block* firstOfName = block(b.folded);
+        if (firstOfName != &b && firstOfName->line != 0) {
+            add(b.line, header(b),
+                "a second " + header(b) + " (the first is on line " + std::to_string(firstOfName->line) +
+                    "): the plug-in reads only the first");
+            return;
+        }
+        if (b.folded == "conditions") {
+            checkKeys(
+                b, [](const std::string& folded) { return folded == "num"; }, "not a key of [Conditions]");
+            return;
+        }
+        const std::optional<std::uint32_t> index = ruleIndex(b.folded);
+        if (!index) {
+            add(b.line, header(b), "not a section of the rule file: the plug-in does not read it");
+        } else if (count && *index >= *count) {
+            add(b.line, header(b),
+                "beyond the count (" + countText_ +
+                    "): the plug-in does not read it (a save of fewer rules leaves such sections)");
+        } else {
+            checkRule(b, *index);
+        }
+    }
+
+    // Keys of no use in a section, and the second of two alike.
+    template <typename Known>
+    void checkKeys(const Block& b, Known known, const char* unknownReason) {
+        std::map<std::string, std::size_t> seen;
+        for (const KeyLine& k : b.keys) {
+            const auto [it, fresh] = seen.emplace(k.folded, k.line);
+            if (!fresh) {
+                add(b, k,
+                    "a second " + std::string(k.spelled) + " in " + header(b) + " (the first is on line " +
+                        std::to_string(it->second) + "): the plug-in reads only the first");
+            } else if (!known(k.folded)) {
+                add(b, k, std::string(unknownReason) + ": the plug-in ignores it");
+            }
+        }
+    }
+
+    void checkRule(const Block& b, std::uint32_t index) {
+        checkKeys(
+            b,
+            [](const std::string& folded) {
+                return std::any_of(std::begin(kRuleKeys), std::end(kRuleKeys),
+                                   [&](const auto& k) { return folded == k.first; });
+            },
+            "not a key of a rule");
+        std::optional<std::int32_t> values[std::size(kRuleKeys)];
+        bool readable = true;  // every integer read: the type is known
+        for (std::size_t k = 0; k < std::size(kRuleKeys); ++k) {
+            const KeyLine* line = key(b, kRuleKeys[k].first);
+            const std::optional<std::string_view> text = document_.find(b.spelled, kRuleKeys[k].first);
+            if (line == nullptr || !text || !kRuleKeys[k].second) continue;
+            std::int32_t value = 0;
+            if (boost::conversion::try_lexical_convert(std::string(*text), value)) {
+                values[k] = value;
+            } else {
+                readable = false;
+                add(b, *line, std::string("not an integer from -2147483648 to 2147483647") + kRefused,
+                    ReadAt{std::uint64_t{index} + 1, k});
+            }
+        }
+        const std::int32_t type = values[kTypeKey].value_or(0);
+        const bool range = type != 0;
+        if (type != 0 && type != 1)
+            add(b, *key(b, kRuleKeys[kTypeKey].first),
+                "neither 0 (compare) nor 1 (range): the plug-in reads it as a range");
+        const struct {
+            std::size_t key;
+            std::int32_t last;
+            const char* table;
+            bool used;
+            const char* effect;
+        } operators[] = {
+            {kCmbAKey, 4, "0 to 4: < <= = >= >", !range, ": the rule matches no image"},
+            {kCmbB1Key, 1, "0 or 1: < <=", range, ": the range has no lower bound"},
+            {kCmbB2Key, 1, "0 or 1: < <=", range, ": the range has no upper bound"},
+        };
+        for (const auto& op : operators) {
+            const std::optional<std::int32_t>& value = values[op.key];
+            if (!value || (*value >= 0 && *value <= op.last)) continue;
+            add(b, *key(b, kRuleKeys[op.key].first),
+                std::string("not an operator (") + op.table + ")" + (op.used && readable ? op.effect : ""));
+        }
+    }
+
+    void checkMissingRules(std::uint32_t count) {
+        std::uint64_t present = 0;
+        for (const auto& [folded, b] : first_) {
+            const std::optional<std::uint32_t> index = ruleIndex(folded);
+            if (index && *index < count) ++present;
+        }
+        const std::uint64_t missing = count - present;
+        if (missing == 0) return;
+        std::string names;
+        std::uint64_t named = 0;
+        for (std::uint32_t i = 0; i < count && named < 3; ++i) {
+            if (block("condition" + std::to_string(i)) != nullptr) continue;
+            names += (named == 0 ? "" : ", ") + std::string("[Condition") + std::to_string(i) + "]";
+            ++named;
+        }
+        if (missing > named) names += " and " + std::to_string(missing - named) + " more";
+        const Block* counts = block("conditions");
+        add(*counts, *numLine_,
+            "counts " + std::to_string(count) + " rules, but the file has no " + names + ": " +
+                (missing == 1 ? "it loads as an empty rule" : "they load as empty rules") + ", which match no image");
+    }
+
+    const standin::ProfileDocument document_;
+    const std::vector<Block> blocks_;
+    std::map<std::string, const Block*> first_;  // the first block of each name: the one read
+    const KeyLine* numLine_ = nullptr;
+    std::string countText_ = "0 without a num in [Conditions]";
+    std::vector<Found> found_;
+};
+
+}  // namespace
+
+RuleFileCheck checkRuleFile(std::string_view bytes) { return Checker(bytes).run(); }
+
+std::string problemText(const std::string& file, const RuleFileProblem& problem) {
+    return file + ":" + std::to_string(problem.line) + ": " + cp932ToUtf8(problem.where) + ": " + problem.reason;
+}

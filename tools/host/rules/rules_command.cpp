@@ -1,0 +1,133 @@
+#include "rules/rules_command.h"
+
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+
+#include "path_text.h"
+#include "rules/rule_arguments.h"
+#include "rules/rule_file_choice.h"
+#include "rules/rule_file_copy.h"
+#include "rules/rule_file_problems.h"
+#include "rules/rule_listing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Action = Options::RulesCommand;
+
+constexpr int kDone = 0;
+constexpr int kProblems = 1;
+constexpr int kBadUsage = 2;
+
+void say(const std::string& text) {
+    if (!text.empty()) std::fprintf(stderr, "pixtagger-host: %s\n", text.c_str());
+}
+
+int fail(const std::string& reason) {
+    say(reason);
+    return kBadUsage;
+}
+
+RuleFileUse useOf(Action action) {
+    switch (action) {
+    case Action::List:
+    case Action::Check: return RuleFileUse::Read;
+    case Action::Add: return RuleFileUse::Create;
+    default: return RuleFileUse::Change;
+    }
+}
+
+int check(const fs::path& file) {
+    std::string bytes;
+    std::string error;
+    if (!readRuleFile(file, bytes, error)) return fail(error);
+    const RuleFileCheck result = checkRuleFile(bytes);
+    const std::string named = pathText(file);
+    for (const RuleFileProblem& problem : result.problems) std::printf("%s\n", problemText(named, problem).c_str());
+    if (result.problems.empty()) return kDone;
+    std::fprintf(stderr, "pixtagger-host: %s: %zu problem%s; acLoadConfig %s the file\n", named.c_str(),
+                 result.problems.size(), result.problems.size() == 1 ? "" : "s", result.refusal ? "refuses" : "loads");
+    return kProblems;
+}
+
+int list(const fs::path& file, bool json) {
+    RuleFileCopy copy;
+    std::string error;
+    if (!copy.open(file, false, error)) return fail(error);
+    for (std::size_t i = 0; i < copy.rules().size(); ++i) {
+        const Condition& rule = copy.rules()[i];
+        std::printf("%s\n", (json ? ruleJson(i + 1, rule) : ruleLine(i + 1, rule)).c_str());
+    }
+    return kDone;
+}
+
+// What a change command was given, before any file is read.
+bool checkArguments(const Options& options, RuleChange& change, std::string& error) {
+    const Action action = options.rulesCommand;
+    if (action != Action::Add && action != Action::Set) return true;
+    if (!parseRuleArguments(options.rule, change, error)) return false;
+    if (action == Action::Add && !change.attribute) {
+        error = "rules add: an attribute name is required (--attribute NAME)";
+    } else if (action == Action::Add && !change.area && !change.range) {
+        error = "rules add: give the condition, --area 'OP N' or --range 'N OP area OP N'";
+    } else if (action == Action::Set && !change.attribute && !change.category && !change.area && !change.range &&
+               !change.disable) {
+        error = "rules set: nothing to change: give --attribute, --category, --area, --range or --disabled";
+    }
+    return error.empty();
+}
+
+int change(const Options& options, const RuleChange& given, const fs::path& file) {
+    std::string error;
+    const Action action = options.rulesCommand;
+    RuleFileCopy copy;
+    if (!copy.open(file, action == Action::Add, error)) return fail(error);
+    const std::string named = pathText(file);
+    ConditionList rules = copy.rules();
+    std::size_t position = rules.size();
+    if (action != Action::Add && !parseRuleNumber(options.ruleNumber, rules.size(), position, error))
+        return fail(named + ": " + error);
+    const Condition before = action == Action::Add ? Condition{} : rules[position];
+    try {
+        Condition rule = before;  // a new rule starts from the editor's fresh one
+        given.applyTo(rule);
+        switch (action) {
+        case Action::Add: rules.append(rule); break;
+        case Action::Set: rules.replace(position, rule); break;
+        case Action::Remove: rules.erase(position); break;
+        default: rules.setEnabled(position, action == Action::Enable);
+        }
+    } catch (const std::length_error&) {
+        return fail(named + ": already holds the most rules the plug-in takes (" +
+                    std::to_string(ConditionList::kMaxSize) + ")");
+    }
+    bool written = false;
+    if (!copy.save(rules, written, error)) return fail(error);
+    std::printf("%s\n", ruleLine(position + 1, action == Action::Remove ? before : rules[position]).c_str());
+    if (!written) say(named + ": unchanged, the rule was so already");
+    if (written && !copy.existed()) say("made " + named);
+    return kDone;
+}
+
+}  // namespace
+
+int runRules(const Options& options) {
+    RuleChange given;
+    std::string error;
+    if (!checkArguments(options, given, error)) return fail(error);
+    const RuleFileChoice choice = chooseRuleFile(options.config, useOf(options.rulesCommand));
+    if (!choice.error.empty()) return fail(choice.error);
+    say(choice.note);
+    try {
+        switch (options.rulesCommand) {
+        case Action::List: return list(choice.path, options.json);
+        case Action::Check: return check(choice.path);
+        default: return change(options, given, choice.path);
+        }
+    } catch (const std::bad_alloc&) {
+        // A file is only ever replaced whole, so no write is left half done.
+        return fail(pathText(choice.path) + ": out of memory");
+    }
+}
