@@ -27,6 +27,8 @@
 # failed before or around the command (the console log is kept and named).
 # To rebuild from scratch, remove /var/cache/pixtagger-guest.
 set -euo pipefail
+# shellcheck source=debian-archive.sh
+. "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/debian-archive.sh"
 
 readonly CACHE=/var/cache/pixtagger-guest
 # Bump when the guest's contents or its init change, so that caches built by an
@@ -67,41 +69,6 @@ ensure_host_packages() {
   apt-get -o DPkg::Lock::Timeout=600 update -qq || die "apt-get update failed; cannot install ${missing[*]}"
   apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
     die "could not install ${missing[*]}"
-}
-
-# Prints "URI SUITE" for every deb source of this machine's apt configuration,
-# both the one-line format and the deb822 (.sources) one.
-apt_sources() {
-  local f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    awk '{ sub(/#.*/, "") }
-      $1 == "deb" {
-        i = 2
-        if ($i ~ /^\[/) { while (i <= NF && $i !~ /\]$/) i++; i++ }
-        if (i + 1 <= NF) print $i, $(i + 1)
-      }' "$f"
-  done
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk 'function flush(  n, m, i, j, u, s) {
-        if (f["types"] ~ /(^|[ \t])deb([ \t]|$)/ && f["enabled"] !~ /[Nn][Oo]/) {
-          n = split(f["uris"], u); m = split(f["suites"], s)
-          for (i = 1; i <= n; i++) for (j = 1; j <= m; j++) print u[i], s[j]
-        }
-        delete f; key = ""
-      }
-      /^#/ { next }
-      /^[ \t]*$/ { flush(); next }
-      /^[ \t]/ { if (key != "") f[key] = f[key] " " $0; next }
-      { c = index($0, ":"); key = tolower(substr($0, 1, c - 1)); f[key] = substr($0, c + 1) }
-      END { flush() }' "$f"
-  done
-}
-
-# First URI serving SUITE (e.g. "bookworm") over a transport debootstrap speaks.
-archive_for() {
-  apt_sources | awk -v suite="$1" '$2 == suite && $1 ~ /^(https?|ftp|file):/ { sub(/\/+$/, "", $1); print $1; exit }'
 }
 
 # A cache is trusted only when it is complete and made by this layout.

@@ -160,38 +160,36 @@ public:
 
 private:
     bool createNamed(const fs::path& target, mode_t mode, std::string& error) {
-        static const auto pid = static_cast<std::uint32_t>(::getpid());
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            fs::path name = tempFilePath(target, pid, tempCounter++);
+        return withFreshName(target, "cannot create a file in its folder", error, [&](const fs::path& name) {
             fd_.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-            if (fd_.get() >= 0) {
-                name_ = std::move(name);
-                return true;
-            }
-            if (errno != EEXIST) {
-                error = reason("cannot create a file in its folder", errno);
-                return false;
-            }
-        }
-        error = "cannot create a file in its folder: every temporary name is taken";
-        return false;
+            return fd_.get() >= 0;
+        });
     }
 
     // A name beside `target` for the nameless file, for the rename.
     bool giveName(const fs::path& target, std::string& error) {
+        return withFreshName(target, "cannot rename", error, [&](const fs::path& name) {
+            return ::linkat(AT_FDCWD, procPath().c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        });
+    }
+
+    // Tries fresh temporary names beside `target` until `make` takes one,
+    // or fails for another reason than the name being taken.
+    template <typename Make>
+    bool withFreshName(const fs::path& target, const char* what, std::string& error, Make make) {
         static const auto pid = static_cast<std::uint32_t>(::getpid());
         for (int attempt = 0; attempt < 100; ++attempt) {
             fs::path name = tempFilePath(target, pid, tempCounter++);
-            if (::linkat(AT_FDCWD, procPath().c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            if (make(name)) {
                 name_ = std::move(name);
                 return true;
             }
             if (errno != EEXIST) {
-                error = reason("cannot rename", errno);
+                error = reason(what, errno);
                 return false;
             }
         }
-        error = "cannot rename: every temporary name is taken";
+        error = std::string(what) + ": every temporary name is taken";
         return false;
     }
 
