@@ -18,19 +18,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// exiftool's "NAME<tab>WIDTH<tab>HEIGHT" line for each file of a folder, or
-// nothing under Windows, where the native run has checked the same table.
-std::string exiftoolSizes(const fs::path& folder) {
+// exiftool's "NAME<tab>WIDTH<tab>HEIGHT" line for each file of a folder
+// (natively: under Windows the same table is checked without it).
+std::string exiftoolSizes([[maybe_unused]] const fs::path& folder) {
     std::string out;
 #if !defined(_WIN32)
-    const std::string command = "exiftool -q -T -FileName -ImageWidth -ImageHeight '" + folder.string() + "'";
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-        pclose(pipe);
-    }
-#else
-    (void)folder;
+    std::FILE* pipe = popen(("exiftool -q -T -FileName -ImageWidth -ImageHeight '" + folder.string() + "'").c_str(),
+                            "r");
+    char buffer[4096];
+    for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    if (pipe != nullptr) pclose(pipe);
 #endif
     return out;
 }
