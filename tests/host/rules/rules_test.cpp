@@ -72,7 +72,8 @@ const char* const kShipped =
     "\xE3\x82\xB5\xE3\x83\xA0\xE3\x83\x8D\xE3\x82\xA4\xE3\x83\xAB | "  // thumb
     "Web,\xE8\xA1\xA8\xE7\xA4\xBA\xE7\x94\xA8";  // web
 
-// The shipped examples, made with rules add alone, into the user's own file.
+// The shipped examples, made with rules add alone, into the user's own file
+// (seven host runs: only the cases that need them make them).
 class Rules : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -195,7 +196,8 @@ TEST_F(Rules, EachCommandChangesTheFileAsTheEditorWouldOrNotAtAll) {
 // Broken files: rules check names each fault with its line; classify loads
 // the file exactly when check finds nothing that refuses it, and otherwise
 // names that fault.
-TEST_F(Rules, CheckNamesTheLineOfEveryFault) {
+TEST(RulesCheck, NamesTheLineOfEveryFault) {
+    const TempDir dir;
     const struct {
         const char* file;
         std::vector<std::string> problems;  // after "FILE:"
@@ -254,7 +256,8 @@ TEST_F(Rules, CheckNamesTheLineOfEveryFault) {
     }
 }
 
-TEST_F(Rules, EverySubcommandHelpShowsAnExample) {
+TEST(RulesHelp, EverySubcommandShowsAnExample) {
+    const TempDir dir;
     for (const char* command : {"list", "check", "add", "set", "remove", "enable", "disable"}) {
         const HostRun run = runHost({"rules", command, "--help"}, dir);
         EXPECT_EQ(run.status, 0) << command;
