@@ -41,6 +41,11 @@ for binary in "$unpacked/$name/pixtagger.dll" "$unpacked/$name/pixtagger-host.ex
     lower=$(tr 'A-Z' 'a-z' <<<"$imported")
     [[ "$system_dlls" == *" $lower "* ]] || fail "$(basename "$binary") imports $imported"
   done < <("$objdump" -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+  # The host finds the window system's DLLs when it needs them: imported,
+  # Wine would set up its window system at every start.
+  if [[ "$binary" == *.exe ]] && "$objdump" -p "$binary" | grep -qiE 'DLL Name: (user32|comctl32|shell32)\.dll'; then
+    fail "pixtagger-host.exe imports a window system DLL at start"
+  fi
   if "$objdump" -h "$binary" | grep -q '\.debug_'; then fail "$(basename "$binary") still has debug information"; fi
   "$objdump" -t "$binary" | grep -qx 'no symbols' || fail "$(basename "$binary") still has its symbol table"
 done
