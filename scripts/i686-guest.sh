@@ -56,21 +56,6 @@ alive() {
   [ "$state" != Z ]
 }
 
-# Installs the host packages the guest needs, only those missing (as setup.sh).
-ensure_host_packages() {
-  local p status missing=()
-  for p in qemu-system-x86 debootstrap e2fsprogs debian-archive-keyring; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    [ "$status" = "install ok installed" ] || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  say "installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get -o DPkg::Lock::Timeout=600 update -qq || die "apt-get update failed; cannot install ${missing[*]}"
-  apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
-    die "could not install ${missing[*]}"
-}
-
 # A cache is trusted only when it is complete and made by this layout.
 cache_ready() {
   [ "$(cat "$1/complete" 2>/dev/null)" = "$LAYOUT" ] &&
@@ -434,14 +419,14 @@ run() {
 [ "$(id -u)" -eq 0 ] || die "must run as root (it installs packages and runs chroot)"
 case "${1:-}" in
   build)
-    ensure_host_packages
+    install_missing_packages qemu-system-x86 debootstrap e2fsprogs debian-archive-keyring
     build
     say "guest ready in $CACHE"
     ;;
   build-now) build_now "${2:-3600}" ;; # internal: the bounded part of build
   run)
     shift
-    ensure_host_packages
+    install_missing_packages qemu-system-x86 debootstrap e2fsprogs debian-archive-keyring
     run "$@"
     ;;
   *) die "usage: i686-guest.sh build | run DIR COMMAND..." ;;

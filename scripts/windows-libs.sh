@@ -139,21 +139,6 @@ cache_ready() { [ -f "$1/complete" ] && [ -s "$1/versions.txt" ]; }
 
 # --- preparing the machine -----------------------------------------------------
 
-ensure_packages() {
-  local p status missing=()
-  for p in cmake ninja-build dpkg-dev xz-utils g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
-    libz-mingw-w64-dev; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    [ "$status" = "install ok installed" ] || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  say "installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get -o DPkg::Lock::Timeout=600 update -qq || die "apt-get update failed; cannot install ${missing[*]}"
-  apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
-    die "could not install ${missing[*]}"
-}
-
 # Writes the private source list from the machine's own archives and fetches
 # the source indexes when they are missing or old. A failed refresh keeps the
 # old indexes, so that a ready cache stays usable offline.
@@ -500,7 +485,8 @@ case "${1:-}" in
     ;;
   "")
     [ "$(id -u)" -eq 0 ] || die "must run as root (it installs packages and writes $CACHE)"
-    ensure_packages
+    install_missing_packages cmake ninja-build dpkg-dev xz-utils g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
+      libz-mingw-w64-dev
     mkdir -p "$CACHE"
     exec 9>"$CACHE/lock"
     flock 9
