@@ -4,7 +4,7 @@
 
 std::filesystem::path userRuleFile() {
     namespace fs = std::filesystem;
-    // The base directory specification: a relative XDG_CONFIG_HOME is invalid
+    // XDG base directories: a relative XDG_CONFIG_HOME is invalid
     // and ignored, so a run in some folder never writes rules there.
     const char* xdg = std::getenv("XDG_CONFIG_HOME");  // NOLINT(concurrency-mt-unsafe): read before any thread
     if (xdg != nullptr && fs::path(xdg).is_absolute()) return fs::path(xdg) / "pixtagger" / "rules.ini";
