@@ -6,42 +6,36 @@
 
 #include "conditions/condition_list.h"
 #include "config/profile_file.h"
+#include "config/rule_file_names.h"
 
-namespace {
-
-constexpr const char* kCountSection = "Conditions";
-constexpr const char* kCountKey = "num";
-
-std::string ruleSection(std::uint32_t position) { return "Condition" + std::to_string(position); }
-
-}  // namespace
+using namespace rule_file;
 
 // Keys missing from the section read as enabled, empty and 0, not as a
 // fresh rule's values.
 void Condition::load(const ProfileFile& file, const char* section) {
-    _bEnable = file.get(section, "_bEnable", std::int32_t{1}) != 0;
-    _attName = file.get(section, "_attName", std::string());
-    _catName = file.get(section, "_catName", std::string());
-    _type = file.get(section, "_type", std::int32_t{0});
-    _a = file.get(section, "_a", std::int32_t{0});
-    _b1 = file.get(section, "_b1", std::int32_t{0});
-    _b2 = file.get(section, "_b2", std::int32_t{0});
-    _cmbA = file.get(section, "_cmbA", std::int32_t{0});
-    _cmbB1 = file.get(section, "_cmbB1", std::int32_t{0});
-    _cmbB2 = file.get(section, "_cmbB2", std::int32_t{0});
+    _bEnable = file.get(section, kRuleKeys[kEnable], std::int32_t{1}) != 0;
+    _attName = file.get(section, kRuleKeys[kAttName], std::string());
+    _catName = file.get(section, kRuleKeys[kCatName], std::string());
+    _type = file.get(section, kRuleKeys[kType], std::int32_t{0});
+    _a = file.get(section, kRuleKeys[kA], std::int32_t{0});
+    _b1 = file.get(section, kRuleKeys[kB1], std::int32_t{0});
+    _b2 = file.get(section, kRuleKeys[kB2], std::int32_t{0});
+    _cmbA = file.get(section, kRuleKeys[kCmbA], std::int32_t{0});
+    _cmbB1 = file.get(section, kRuleKeys[kCmbB1], std::int32_t{0});
+    _cmbB2 = file.get(section, kRuleKeys[kCmbB2], std::int32_t{0});
 }
 
 void Condition::save(const ProfileFile& file, const char* section) const {
-    file.put(section, "_bEnable", std::int32_t{_bEnable ? 1 : 0});
-    file.put(section, "_attName", _attName);
-    file.put(section, "_catName", _catName);
-    file.put(section, "_type", _type);
-    file.put(section, "_a", _a);
-    file.put(section, "_b1", _b1);
-    file.put(section, "_b2", _b2);
-    file.put(section, "_cmbA", _cmbA);
-    file.put(section, "_cmbB1", _cmbB1);
-    file.put(section, "_cmbB2", _cmbB2);
+    file.put(section, kRuleKeys[kEnable], std::int32_t{_bEnable ? 1 : 0});
+    file.put(section, kRuleKeys[kAttName], _attName);
+    file.put(section, kRuleKeys[kCatName], _catName);
+    file.put(section, kRuleKeys[kType], _type);
+    file.put(section, kRuleKeys[kA], _a);
+    file.put(section, kRuleKeys[kB1], _b1);
+    file.put(section, kRuleKeys[kB2], _b2);
+    file.put(section, kRuleKeys[kCmbA], _cmbA);
+    file.put(section, kRuleKeys[kCmbB1], _cmbB1);
+    file.put(section, kRuleKeys[kCmbB2], _cmbB2);
 }
 
 // The count alone decides how many rules there are; a rule whose section is

@@ -1,11 +1,13 @@
 #include "rules/rule_file_copy.h"
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <new>
 #include <stdexcept>
 #include <system_error>
 
+#include "config/rule_file_names.h"
 #include "file_list.h"
 #include "path_text.h"
 #include "platform/win32.h"
@@ -109,7 +111,7 @@ bool RuleFileCopy::save(const ConditionList& changed, bool& written, std::string
     // the plug-in ignores it and rules check names it: the sections this
     // change emptied go (those beyond the count before it stay).
     for (std::size_t i = changed.size(); i < rules_.size(); ++i)
-        WritePrivateProfileStringA(("Condition" + std::to_string(i)).c_str(), nullptr, nullptr,
+        WritePrivateProfileStringA(rule_file::ruleSection(static_cast<std::uint32_t>(i)).c_str(), nullptr, nullptr,
                                    scratchForPlugin_.c_str());
     if (!load(scratchForPlugin_, check, error) || !(check == changed)) {
         error = named + ": the rules did not come back whole from a scratch copy in " +

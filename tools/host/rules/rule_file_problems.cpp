@@ -9,21 +9,15 @@
 #include <utility>
 
 #include "conditions/condition_list.h"
+#include "config/rule_file_names.h"
 #include "platform/standin/profile_document.h"
 #include "text_encoding.h"
 
 namespace {
 
+using rule_file::kRuleKeys;
 using standin::foldName;
 using standin::trimSpace;
-
-// A rule's keys (folded) in the order Condition::load reads them, and whether
-// it reads an int32; the text keys take any value.
-constexpr std::pair<const char*, bool> kRuleKeys[] = {
-    {"_benable", true}, {"_attname", false}, {"_catname", false}, {"_type", true},  {"_a", true},
-    {"_b1", true},      {"_b2", true},       {"_cmba", true},     {"_cmbb1", true}, {"_cmbb2", true},
-};
-constexpr std::size_t kTypeKey = 3, kCmbAKey = 7, kCmbB1Key = 8, kCmbB2Key = 9;
 
 constexpr const char* kRefused = ": acLoadConfig refuses the file";
 
@@ -71,7 +65,7 @@ std::vector<Block> scan(std::string_view bytes) {
 // The rule index of a section name the plug-in writes ("condition12"), or
 // nullopt: "Condition012" is never read.
 std::optional<std::uint32_t> ruleIndex(const std::string& folded) {
-    const std::string prefix = "condition";
+    const std::string prefix = foldName(rule_file::kRuleSectionPrefix);
     if (folded.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
     const std::string digits = folded.substr(prefix.size());
     std::uint32_t index = 0;
@@ -138,9 +132,9 @@ private:
 
     // The count, or nullopt when acLoadConfig refuses the file at it.
     std::optional<std::uint32_t> readCount() {
-        const Block* counts = block("conditions");
-        numLine_ = counts == nullptr ? nullptr : key(*counts, "num");
-        const std::optional<std::string_view> text = document_.find("Conditions", "num");
+        const Block* counts = block(foldName(rule_file::kCountSection));
+        numLine_ = counts == nullptr ? nullptr : key(*counts, foldName(rule_file::kCountKey));
+        const std::optional<std::string_view> text = document_.find(rule_file::kCountSection, rule_file::kCountKey);
         if (numLine_ == nullptr || !text) return 0;
         std::uint32_t count = 0;
         if (!boost::conversion::try_lexical_convert(std::string(*text), count)) {
@@ -170,9 +164,10 @@ private:
                     "): the plug-in reads only the first");
             return;
         }
-        if (b.folded == "conditions") {
+        if (b.folded == foldName(rule_file::kCountSection)) {
             checkKeys(
-                b, [](const std::string& folded) { return folded == "num"; }, "not a key of [Conditions]");
+                b, [](const std::string& folded) { return folded == foldName(rule_file::kCountKey); },
+                "not a key of [Conditions]");
             return;
         }
         const std::optional<std::uint32_t> index = ruleIndex(b.folded);
@@ -208,15 +203,15 @@ private:
             b,
             [](const std::string& folded) {
                 return std::any_of(std::begin(kRuleKeys), std::end(kRuleKeys),
-                                   [&](const auto& k) { return folded == k.first; });
+                                   [&](const char* k) { return folded == foldName(k); });
             },
             "not a key of a rule");
         std::optional<std::int32_t> values[std::size(kRuleKeys)];
         bool readable = true;  // every integer read: the type is known
         for (std::size_t k = 0; k < std::size(kRuleKeys); ++k) {
-            const KeyLine* line = key(b, kRuleKeys[k].first);
-            const std::optional<std::string_view> text = document_.find(b.spelled, kRuleKeys[k].first);
-            if (line == nullptr || !text || !kRuleKeys[k].second) continue;
+            const KeyLine* line = key(b, foldName(kRuleKeys[k]));
+            const std::optional<std::string_view> text = document_.find(b.spelled, kRuleKeys[k]);
+            if (line == nullptr || !text || rule_file::isTextKey(k)) continue;
             std::int32_t value = 0;
             if (boost::conversion::try_lexical_convert(std::string(*text), value)) {
                 values[k] = value;
@@ -226,10 +221,10 @@ private:
                     ReadAt{std::uint64_t{index} + 1, k});
             }
         }
-        const std::int32_t type = values[kTypeKey].value_or(0);
+        const std::int32_t type = values[rule_file::kType].value_or(0);
         const bool range = type != 0;
         if (type != 0 && type != 1)
-            add(b, *key(b, kRuleKeys[kTypeKey].first),
+            add(b, *key(b, foldName(kRuleKeys[rule_file::kType])),
                 "neither 0 (compare) nor 1 (range): the plug-in reads it as a range");
         const struct {
             std::size_t key;
@@ -238,14 +233,14 @@ private:
             bool used;
             const char* effect;
         } operators[] = {
-            {kCmbAKey, 4, "0 to 4: < <= = >= >", !range, ": the rule matches no image"},
-            {kCmbB1Key, 1, "0 or 1: < <=", range, ": the range has no lower bound"},
-            {kCmbB2Key, 1, "0 or 1: < <=", range, ": the range has no upper bound"},
+            {rule_file::kCmbA, 4, "0 to 4: < <= = >= >", !range, ": the rule matches no image"},
+            {rule_file::kCmbB1, 1, "0 or 1: < <=", range, ": the range has no lower bound"},
+            {rule_file::kCmbB2, 1, "0 or 1: < <=", range, ": the range has no upper bound"},
         };
         for (const auto& op : operators) {
             const std::optional<std::int32_t>& value = values[op.key];
             if (!value || (*value >= 0 && *value <= op.last)) continue;
-            add(b, *key(b, kRuleKeys[op.key].first),
+            add(b, *key(b, foldName(kRuleKeys[op.key])),
                 std::string("not an operator (") + op.table + ")" + (op.used && readable ? op.effect : ""));
         }
     }
@@ -261,12 +256,12 @@ private:
         std::string names;
         std::uint64_t named = 0;
         for (std::uint32_t i = 0; i < count && named < 3; ++i) {
-            if (block("condition" + std::to_string(i)) != nullptr) continue;
-            names += (named == 0 ? "" : ", ") + std::string("[Condition") + std::to_string(i) + "]";
+            if (block(foldName(rule_file::ruleSection(i))) != nullptr) continue;
+            names += (named == 0 ? "" : ", ") + ("[" + rule_file::ruleSection(i) + "]");
             ++named;
         }
         if (missing > named) names += " and " + std::to_string(missing - named) + " more";
-        const Block* counts = block("conditions");
+        const Block* counts = block(foldName(rule_file::kCountSection));
         add(*counts, *numLine_,
             "counts " + std::to_string(count) + " rules, but the file has no " + names + ": " +
                 (missing == 1 ? "it loads as an empty rule" : "they load as empty rules") + ", which match no image");
