@@ -9,12 +9,13 @@
 #include <utility>
 
 #include "file_list.h"
+#include "system/file_kind.h"
 #include "images/image_size.h"
 #include "ordered_batches.h"
-#include "path_text.h"
+#include "text/path_text.h"
 #include "sidecars/xmp_sidecar.h"
 #include "terminal.h"
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace {
 

@@ -22,8 +22,3 @@ struct FileList {
 // once, the first time the sorted walk meets it, so a link loop ends and no
 // image is listed twice through two of its folder's names.
 FileList collectImageFiles(const std::vector<std::filesystem::path>& paths, bool followLinks);
-
-// What a path that is not a regular file names ("a folder", "a named pipe",
-// …), or an empty text for a regular file. Reading a named pipe without a
-// writer would wait forever, so such paths are refused before any read.
-std::string nonFileKind(const std::filesystem::path& path);

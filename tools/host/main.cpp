@@ -10,12 +10,13 @@
 
 #include "classify_run.h"
 #include "file_list.h"
+#include "system/file_kind.h"
 #include "images/image_size.h"
 #include "options.h"
-#include "path_text.h"
+#include "text/path_text.h"
 #include "plugin/plugin_api.h"
 #include "plugin/profile_path.h"
-#include "program_location.h"
+#include "system/program_location.h"
 #include "rules/rule_file_choice.h"
 #include "rules/rule_file_copy.h"
 #include "rules/rules_command.h"
@@ -115,7 +116,12 @@ int run(const std::vector<std::string>& args) {
     const fs::path pluginPath = options->plugin.empty() ? defaultPlugin() : options->plugin;
     if (options->command == Options::Command::Version) return printVersion(pluginPath);
 
-    if (options->command == Options::Command::Rules) return runRules(*options);
+    if (options->command == Options::Command::Rules) {
+        RulesRequest request = options->rules;
+        request.config = options->config;
+        request.json = options->json;
+        return runRules(request);
+    }
 
     const bool edit = options->command == Options::Command::Edit;
     if (edit && !canEditRules())

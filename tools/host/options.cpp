@@ -5,7 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "path_text.h"
+#include "text/path_text.h"
 #include "rules/rule_file_choice.h"
 
 std::filesystem::path pathFromArgument(const std::string& arg) {
@@ -47,29 +47,29 @@ std::string reasonForExtra(const std::string& extra, const CLI::App* where, cons
 
 struct RulesLeaf {
     const char* name;
-    Options::RulesCommand command;
+    RulesRequest::Action command;
     const char* description;
     const char* example;
 };
 
 constexpr RulesLeaf kRulesLeaves[] = {
-    {"list", Options::RulesCommand::List,
+    {"list", RulesRequest::Action::List,
      "Print the rules in order, tab-separated: number, enabled or disabled, attribute, category, and the condition "
      "as the rule list dialog shows it",
      "pixtagger-host rules list --config my-rules.ini"},
-    {"check", Options::RulesCommand::Check,
+    {"check", RulesRequest::Action::Check,
      "Report each fault of the rule file as FILE:LINE: [section] key=value: reason; exit 1 when there is one",
      "pixtagger-host rules check --config my-rules.ini"},
-    {"add", Options::RulesCommand::Add, "Add a rule at the end of the list (your own rule file is made if missing)",
+    {"add", RulesRequest::Action::Add, "Add a rule at the end of the list (your own rule file is made if missing)",
      "pixtagger-host rules add --attribute \xE5\xA4\xA7\xE3\x81\x8D\xE3\x81\x84 --category "
      "\xE3\x82\xB5\xE3\x82\xA4\xE3\x82\xBA --area '>= 2000000'\n"
      "  pixtagger-host rules add --attribute Web --category \xE3\x82\xB5\xE3\x82\xA4\xE3\x82\xBA "
      "--range '40000 <= area < 1000000'"},
-    {"set", Options::RulesCommand::Set, "Change rule N (numbered from 1, as rules list shows): only what is given",
+    {"set", RulesRequest::Action::Set, "Change rule N (numbered from 1, as rules list shows): only what is given",
      "pixtagger-host rules set 2 --range '50000 <= area < 1000000'"},
-    {"remove", Options::RulesCommand::Remove, "Remove rule N", "pixtagger-host rules remove 3"},
-    {"enable", Options::RulesCommand::Enable, "Enable rule N", "pixtagger-host rules enable 3"},
-    {"disable", Options::RulesCommand::Disable, "Disable rule N (it stays in the list)",
+    {"remove", RulesRequest::Action::Remove, "Remove rule N", "pixtagger-host rules remove 3"},
+    {"enable", RulesRequest::Action::Enable, "Enable rule N", "pixtagger-host rules enable 3"},
+    {"disable", RulesRequest::Action::Disable, "Disable rule N (it stays in the list)",
      "pixtagger-host rules disable 3"},
 };
 
@@ -118,21 +118,21 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
                   (user.empty() ? std::string("in a home folder this environment does not name") : pathText(user)) +
                   "; list and check read the shipped examples while it is missing.");
     rules->add_option("--config", config, "Rule file (default: your own)")->type_name("FILE");
-    std::vector<std::pair<CLI::App*, Options::RulesCommand>> leaves;
+    std::vector<std::pair<CLI::App*, RulesRequest::Action>> leaves;
     for (const RulesLeaf& leaf : kRulesLeaves) {
         CLI::App* sub = rules->add_subcommand(leaf.name, leaf.description);
         sub->footer(std::string("Example:\n  ") + leaf.example);
         sub->add_option("--config", config, "Rule file (default: your own)")->type_name("FILE");
         leaves.emplace_back(sub, leaf.command);
         switch (leaf.command) {
-        case Options::RulesCommand::List:
+        case RulesRequest::Action::List:
             sub->add_flag("--json", options.json, "One JSON object per rule, with the numbers the file keeps");
             break;
-        case Options::RulesCommand::Check: break;
-        case Options::RulesCommand::Add:
-        case Options::RulesCommand::Set:
-            if (leaf.command == Options::RulesCommand::Set)
-                sub->add_option("N", options.ruleNumber, "Rule number")->type_name("");
+        case RulesRequest::Action::Check: break;
+        case RulesRequest::Action::Add:
+        case RulesRequest::Action::Set:
+            if (leaf.command == RulesRequest::Action::Set)
+                sub->add_option("N", options.rules.ruleNumber, "Rule number")->type_name("");
             sub->add_option("--attribute", attribute, "Attribute name (required by add)")->type_name("NAME");
             sub->add_option("--category", category, "Category name")->type_name("NAME");
             sub->add_option("--area", area,
@@ -140,9 +140,9 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
                             "\xEF\xBC\x9D \xE2\x89\xA7 \xEF\xBC\x9E), N 0 to 2147483647")
                 ->type_name("'OP N'");
             sub->add_option("--range", range, "A range of the area, OP < or <=")->type_name("'N OP area OP N'");
-            sub->add_flag("--disabled", options.rule.disabled, "The rule is disabled");
+            sub->add_flag("--disabled", options.rules.rule.disabled, "The rule is disabled");
             break;
-        default: sub->add_option("N", options.ruleNumber, "Rule number")->type_name("");
+        default: sub->add_option("N", options.rules.ruleNumber, "Rule number")->type_name("");
         }
     }
 
@@ -177,15 +177,15 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
             missing = "no rules command given (list, check, add, set, remove, enable or disable";
             for (const auto& [sub, command] : leaves) {
                 if (!sub->parsed()) continue;
-                options.rulesCommand = command;
+                options.rules.action = command;
                 missing.clear();
-                if (sub->get_option_no_throw("N") != nullptr && options.ruleNumber.empty())
+                if (sub->get_option_no_throw("N") != nullptr && options.rules.ruleNumber.empty())
                     missing = "rules " + sub->get_name() + ": no rule number given (rules list shows them";
                 // Only the options given change a rule.
-                for (const auto& [name, value, field] : {std::tuple{"--attribute", &attribute, &options.rule.attribute},
-                                                         {"--category", &category, &options.rule.category},
-                                                         {"--area", &area, &options.rule.area},
-                                                         {"--range", &range, &options.rule.range}}) {
+                for (const auto& [name, value, field] : {std::tuple{"--attribute", &attribute, &options.rules.rule.attribute},
+                                                         {"--category", &category, &options.rules.rule.category},
+                                                         {"--area", &area, &options.rules.rule.area},
+                                                         {"--range", &range, &options.rules.rule.range}}) {
                     const CLI::Option* option = sub->get_option_no_throw(name);
                     if (option != nullptr && option->count() > 0) *field = *value;
                 }

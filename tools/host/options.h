@@ -7,13 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "rules/rule_arguments.h"
+#include "rules/rules_command.h"
 
 struct Options {
     enum class Command { Classify, Edit, Version, Rules };
-    enum class RulesCommand { List, Check, Add, Set, Remove, Enable, Disable };
     Command command = Command::Classify;
-    RulesCommand rulesCommand = RulesCommand::List;
     std::filesystem::path config;  // empty: the user's own rule file, else the shipped examples
     std::filesystem::path plugin;  // empty: the library beside the program
     bool json = false;
@@ -21,8 +19,7 @@ struct Options {
     bool xmp = false;  // classify: update each image's XMP sidecar
     bool dryRun = false;  // with --xmp: say what would change, write nothing
     std::vector<std::filesystem::path> paths;
-    std::string ruleNumber;  // rules set, remove, enable, disable: as given
-    RuleArguments rule;  // rules add, set
+    RulesRequest rules;  // rules: the subcommand and its arguments (config and json above)
 };
 
 // The options of a command line (args[0] is the program), or nullopt when the

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "utf8_name.h"
+#include "system/utf8_name.h"
 
 Exiv2FileIo::Exiv2FileIo(const std::filesystem::path& path) : path_(path) {}
 

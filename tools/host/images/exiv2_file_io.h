@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "read_only_file.h"
+#include "system/read_only_file.h"
 
 class Exiv2FileIo : public Exiv2::BasicIo {
 public:

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace {
 

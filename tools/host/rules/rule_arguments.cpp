@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "rules/cp932_encode.h"
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 #include "texts/cp932_texts.h"
 #include "ui/attribute_name.h"
 

@@ -2,8 +2,8 @@
 
 #include <system_error>
 
-#include "path_text.h"
-#include "program_location.h"
+#include "text/path_text.h"
+#include "system/program_location.h"
 
 namespace fs = std::filesystem;
 

@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "config/rule_file_names.h"
-#include "file_list.h"
-#include "path_text.h"
+#include "system/file_kind.h"
+#include "text/path_text.h"
 #include "platform/win32.h"
 #include "plugin/profile_path.h"
 #include "rules/rule_file_problems.h"

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "conditions/condition_list.h"
-#include "rules/scratch_file.h"
-#include "sidecars/atomic_file.h"
+#include "system/scratch_file.h"
+#include "system/atomic_file.h"
 
 class RuleFileCopy {
 public:

@@ -11,7 +11,7 @@
 #include "conditions/condition_list.h"
 #include "config/rule_file_names.h"
 #include "platform/standin/profile_document.h"
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 #include "ui/condition_text.h"
 
 namespace {

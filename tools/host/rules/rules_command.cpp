@@ -4,7 +4,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "path_text.h"
+#include "text/path_text.h"
 #include "rules/rule_arguments.h"
 #include "rules/rule_file_choice.h"
 #include "rules/rule_file_copy.h"
@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Action = Options::RulesCommand;
+using Action = RulesRequest::Action;
 
 constexpr int kDone = 0;
 constexpr int kProblems = 1;
@@ -64,10 +64,10 @@ int list(const fs::path& file, bool json) {
 }
 
 // What a change command was given, before any file is read.
-bool checkArguments(const Options& options, RuleChange& change, std::string& error) {
-    const Action action = options.rulesCommand;
+bool checkArguments(const RulesRequest& request, RuleChange& change, std::string& error) {
+    const Action action = request.action;
     if (action != Action::Add && action != Action::Set) return true;
-    if (!parseRuleArguments(options.rule, change, error)) return false;
+    if (!parseRuleArguments(request.rule, change, error)) return false;
     if (action == Action::Add && !change.attribute) {
         error = "rules add: an attribute name is required (--attribute NAME)";
     } else if (action == Action::Add && !change.area && !change.range) {
@@ -79,15 +79,15 @@ bool checkArguments(const Options& options, RuleChange& change, std::string& err
     return error.empty();
 }
 
-int change(const Options& options, const RuleChange& given, const fs::path& file) {
+int change(const RulesRequest& request, const RuleChange& given, const fs::path& file) {
     std::string error;
-    const Action action = options.rulesCommand;
+    const Action action = request.action;
     RuleFileCopy copy;
     if (!copy.open(file, action == Action::Add, error)) return fail(error);
     const std::string named = pathText(file);
     ConditionList rules = copy.rules();
     std::size_t position = rules.size();
-    if (action != Action::Add && !parseRuleNumber(options.ruleNumber, rules.size(), position, error))
+    if (action != Action::Add && !parseRuleNumber(request.ruleNumber, rules.size(), position, error))
         return fail(named + ": " + error);
     const Condition before = action == Action::Add ? Condition{} : rules[position];
     try {
@@ -113,18 +113,18 @@ int change(const Options& options, const RuleChange& given, const fs::path& file
 
 }  // namespace
 
-int runRules(const Options& options) {
+int runRules(const RulesRequest& request) {
     RuleChange given;
     std::string error;
-    if (!checkArguments(options, given, error)) return fail(error);
-    const RuleFileChoice choice = chooseRuleFile(options.config, useOf(options.rulesCommand));
+    if (!checkArguments(request, given, error)) return fail(error);
+    const RuleFileChoice choice = chooseRuleFile(request.config, useOf(request.action));
     if (!choice.error.empty()) return fail(choice.error);
     say(choice.note);
     try {
-        switch (options.rulesCommand) {
-        case Action::List: return list(choice.path, options.json);
+        switch (request.action) {
+        case Action::List: return list(choice.path, request.json);
         case Action::Check: return check(choice.path);
-        default: return change(options, given, choice.path);
+        default: return change(request, given, choice.path);
         }
     } catch (const std::bad_alloc&) {
         // A file is only ever replaced whole, so no write is left half done.

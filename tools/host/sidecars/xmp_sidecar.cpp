@@ -10,7 +10,7 @@
 
 #include "images/exiv2_xmp_lock.h"
 #include "images/image_extensions.h"
-#include "images/read_only_file.h"
+#include "system/read_only_file.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "atomic_file.h"
+#include "system/atomic_file.h"
 #include "xmp_tags.h"
 
 struct SidecarResult {

@@ -1,4 +1,4 @@
-#include "temp_files.h"
+#include "system/temp_files.h"
 
 #include <string>
 #include <system_error>

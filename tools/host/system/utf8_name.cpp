@@ -1,4 +1,4 @@
-#include "utf8_name.h"
+#include "system/utf8_name.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "rules/scratch_file.h"
+#include "system/scratch_file.h"
 
 ScratchFile::ScratchFile(const std::string& bytes) {
     std::error_code error;

@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "utf8_name.h"
-#include "windows_error.h"
+#include "system/utf8_name.h"
+#include "system/windows_error.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "atomic_file.h"
-#include "images/windows_error.h"
+#include "system/atomic_file.h"
+#include "system/windows_error.h"
 
 namespace fs = std::filesystem;
 

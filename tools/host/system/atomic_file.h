@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_files.h"
+#include "system/temp_files.h"
 
 // Who a file is, to notice that another program replaced or changed it
 // between our read and our write: device and inode (on Windows the volume

@@ -1,4 +1,4 @@
-#include "program_location.h"
+#include "system/program_location.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "read_only_file.h"
-#include "windows_error.h"
+#include "system/read_only_file.h"
+#include "system/windows_error.h"
 
 ReadOnlyFile::~ReadOnlyFile() {
     unmap();

@@ -1,10 +1,10 @@
-#include "path_text.h"
+#include "text/path_text.h"
 
 #include <cstdint>
 #include <cstdio>
 
-#include "images/utf8_name.h"
-#include "text_encoding.h"
+#include "system/utf8_name.h"
+#include "text/text_encoding.h"
 
 namespace {
 

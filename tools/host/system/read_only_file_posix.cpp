@@ -1,4 +1,4 @@
-#include "read_only_file.h"
+#include "system/read_only_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "path_text.h"
-#include "rules/scratch_file.h"
+#include "system/utf8_name.h"
+#include "system/scratch_file.h"
 
 ScratchFile::ScratchFile(const std::string& bytes) {
     wchar_t folderText[MAX_PATH + 1];
@@ -25,7 +25,7 @@ ScratchFile::ScratchFile(const std::string& bytes) {
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (file == INVALID_HANDLE_VALUE) {
-        error_ = "cannot make a scratch file in " + pathText(folder) + " (error " + std::to_string(GetLastError()) +
+        error_ = "cannot make a scratch file in " + utf8Name(folder) + " (error " + std::to_string(GetLastError()) +
                  ")";
         return;
     }
@@ -36,7 +36,7 @@ ScratchFile::ScratchFile(const std::string& bytes) {
                      written == bytes.size());
     const DWORD writeError = GetLastError();
     if (CloseHandle(file) == 0 || !ok) {
-        error_ = "cannot write a scratch file in " + pathText(folder) + " (error " +
+        error_ = "cannot write a scratch file in " + utf8Name(folder) + " (error " +
                  std::to_string(ok ? GetLastError() : writeError) + ")";
         DeleteFileW(path_.c_str());
         path_.clear();

@@ -1,4 +1,4 @@
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 
 #include <cstdio>
 
