@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdint>
 #include <map>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -40,22 +42,23 @@ class SidecarStep {
 public:
     // Before the workers start: Exiv2's namespace registry is not for
     // threads to fill, and the roles need every file of the run.
-    SidecarStep(const Options& options, const std::vector<std::filesystem::path>& files) : dryRun_(options.dryRun) {
+    SidecarStep(const Options& options, const std::vector<std::filesystem::path>& files)
+        : run_(options.dryRun ? nullptr : &group_) {
         if (!options.xmp) return;
         registerPixtaggerXmpNamespace();
-        roles_ = sidecarRoles(files);
+        repeated_ = repeatedImages(files);
     }
     ~SidecarStep() {
-        if (!roles_.empty()) releaseXmpNamespaces();  // the workers are done
+        if (!repeated_.empty()) releaseXmpNamespaces();  // the workers are done
     }
     SidecarStep(const SidecarStep&) = delete;
     SidecarStep& operator=(const SidecarStep&) = delete;
 
     void update(std::size_t i, const std::filesystem::path& path, Result& r) {
-        if (roles_[i].repeat) return;
+        if (repeated_[i]) return;
         std::vector<Keyword> keywords;
         for (const Attribute& a : r.attributes) keywords.push_back({a.name, a.category});
-        r.sidecar = syncSidecar(path, keywords, roles_[i], dryRun_ ? nullptr : &group_, i);
+        r.sidecar = run_.sync(path, keywords, i);
     }
 
     // Whether the staged sidecar of file i has been committed.
@@ -75,9 +78,9 @@ public:
     }
 
 private:
-    bool dryRun_;
-    std::vector<SidecarRole> roles_;
+    std::vector<bool> repeated_;
     AtomicFileGroup group_;
+    SidecarRun run_;
     std::map<std::size_t, std::string> outcomes_;
 };
 
@@ -236,8 +239,19 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
     std::map<std::string, std::size_t> counts;
     std::size_t sidecars[5] = {};  // by SidecarResult::Status
     Progress progress(out, err, files.size());
+    // Whatever goes wrong with one image is that image's line on the error
+    // stream: no exception leaves a worker, and the run goes on.
     const auto work = [&](std::size_t i) {
-        Result r = classifyOne(api, list, files[i]);
+        Result r;
+        try {
+            r = classifyOne(api, list, files[i]);
+        } catch (const std::bad_alloc&) {
+            r = Result{};
+            r.error = "out of memory reading it";
+        } catch (const std::exception& e) {
+            r = Result{};
+            r.error = oneLine(e.what());
+        }
         if (options.xmp && r.readable) sidecarStep.update(i, files[i], r);
         return r;
     };

@@ -1,16 +1,20 @@
-#include "xmp_sidecar.h"
+#include "sidecars/xmp_sidecar.h"
 
 #include <exiv2/exiv2.hpp>
 
+#include <cctype>
 #include <map>
+#include <new>
 #include <mutex>
 #include <optional>
 #include <system_error>
 #include <unordered_map>
 
 #include "images/exiv2_xmp_lock.h"
-#include "images/image_extensions.h"
+#include "sidecars/xmp_facts.h"
+#include "system/name_key.h"
 #include "system/read_only_file.h"
+#include "text/path_text.h"
 
 namespace fs = std::filesystem;
 
@@ -27,9 +31,14 @@ int lookFor(const fs::path& path, fs::file_type& type, std::string& error) {
     return -1;
 }
 
+// The whole file, when it is no larger than a sidecar can be.
 bool readAll(const fs::path& path, std::string& bytes, std::string& error) {
     ReadOnlyFile file;
     const std::int64_t size = file.open(path) ? file.size() : -1;
+    if (size > kMaxSidecarBytes) {
+        error = "larger than " + std::to_string(kMaxSidecarBytes >> 20) + " MiB, more than any sidecar holds; left as it is";
+        return false;
+    }
     if (size >= 0) {
         bytes.resize(static_cast<std::size_t>(size));
         const long n = size > 0 ? file.readAt(0, &bytes[0], bytes.size()) : 0;
@@ -42,17 +51,43 @@ bool readAll(const fs::path& path, std::string& bytes, std::string& error) {
     return false;
 }
 
-// Only what Exiv2 takes for an XMP file, and only what its parser reads
-// whole: anything else would lose data if written back.
-bool decode(const std::string& bytes, Exiv2::XmpData& xmp, std::string& error) {
-    Exiv2::MemIo io(reinterpret_cast<const Exiv2::byte*>(bytes.data()), static_cast<long>(bytes.size()));
-    if (!Exiv2::isXmpType(io, false)) {
-        error = "not an XMP file (no XMP packet at its start); left as it is";
-        return false;
+// Exiv2 0.27's parser turns a hexadecimal character reference of one or
+// two digits into a space ("caf&#xE9;" reads "caf "); decimal ones it reads
+// right. Where a reference is no reference (a CDATA section), the read-back
+// proof sees the change and the file is left alone.
+std::string decimalReferences(const std::string& bytes) {
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at = bytes.find("&#x"); at != std::string::npos; at = bytes.find("&#x", at + 1)) {
+        std::size_t end = at + 3;
+        unsigned value = 0;
+        for (; end < bytes.size() && end < at + 6 && std::isxdigit(static_cast<unsigned char>(bytes[end])) != 0; ++end) {
+            const char digit = static_cast<char>(std::tolower(static_cast<unsigned char>(bytes[end])));
+            value = value * 16 + static_cast<unsigned>(digit <= '9' ? digit - '0' : digit - 'a' + 10);
+        }
+        if (end == at + 3 || end > at + 5 || end >= bytes.size() || bytes[end] != ';') continue;
+        out.append(bytes, from, at - from).append("&#" + std::to_string(value) + ";");
+        from = end + 1;
     }
+    return from == 0 ? bytes : out.append(bytes, from, std::string::npos);
+}
+
+// Only what Exiv2 takes for an XMP file is one.
+bool looksLikeXmp(const std::string& bytes, std::string& error) {
+    Exiv2::MemIo io(reinterpret_cast<const Exiv2::byte*>(bytes.data()), static_cast<long>(bytes.size()));
+    if (Exiv2::isXmpType(io, false)) return true;
+    error = "not an XMP file (no XMP packet at its start); left as it is";
+    return false;
+}
+
+// Only what the parser reads whole: anything else would lose data if
+// written back.
+bool decode(const std::string& bytes, Exiv2::XmpData& xmp, std::string& error) {
     try {
-        if (Exiv2::XmpParser::decode(xmp, bytes) == 0) return true;
-        error = "not valid XMP (the XMP toolkit cannot parse it); left as it is";
+        if (Exiv2::XmpParser::decode(xmp, decimalReferences(bytes)) == 0)
+            return keywordNamespacesIntact(error);
+        if (error.empty()) error = "not valid XMP (the XMP toolkit cannot parse it); left as it is";
+        return false;
     } catch (const std::exception& e) {
         error = std::string("not valid XMP (") + e.what() + "); left as it is";
     }
@@ -101,12 +136,47 @@ bool freshSidecar(const std::vector<Keyword>& keywords, Fresh& fresh, std::strin
     }
     {
         const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
+        resetXmpNamespaces();
         Exiv2::XmpData xmp;
         fresh.edits = applyKeywords(xmp, keywords);
         if (!encode(xmp, fresh.bytes, error)) return false;
     }
     const std::lock_guard<std::mutex> lock(mutex);
     cache.emplace(key, fresh);
+    return true;
+}
+
+// "xmp:Rating" for "http://ns.adobe.com/xap/1.0/ Rating", where Exiv2 knows
+// the namespace; else the URI and the name.
+std::string shownProperty(const std::string& property) {
+    const std::size_t space = property.find(' ');
+    if (space == std::string::npos) return property;
+    const std::string uri = property.substr(0, space);
+    const std::string prefix =
+        uri == "http://www.w3.org/1999/02/22-rdf-syntax-ns#" ? "rdf" : Exiv2::XmpProperties::prefix(uri);
+    return prefix.empty() ? property : prefix + ":" + property.substr(space + 1);
+}
+
+// The proof before a sidecar is replaced: the new packet, read by expat,
+// says all the old one said outside our keywords, and read by Exiv2 holds
+// the keywords we meant.
+bool readsBack(const std::string& packet, const std::vector<XmpFact>& before, const Exiv2::XmpData& meant,
+               std::string& error) {
+    std::vector<XmpFact> after;
+    if (!readXmpFacts(packet, after, error)) {
+        error = "the XMP toolkit wrote what does not read back (" + error + "); left as it is";
+        return false;
+    }
+    const std::string lost = firstDifference(before, after);
+    if (!lost.empty()) {
+        error = shownProperty(lost) + " would not come back as it is (the XMP toolkit cannot keep it); left as it is";
+        return false;
+    }
+    Exiv2::XmpData back;
+    if (Exiv2::XmpParser::decode(back, packet) != 0 || !sameKeywords(meant, back)) {
+        error = "the keywords would not read back as written; left as it is";
+        return false;
+    }
     return true;
 }
 
@@ -119,43 +189,51 @@ SidecarResult failed(SidecarResult result, std::string error) {
 
 }  // namespace
 
-std::vector<SidecarRole> sidecarRoles(const std::vector<fs::path>& images) {
-    struct Group {
-        std::size_t members = 0;
-        std::size_t raws = 0;
-    };
-    std::vector<SidecarRole> roles(images.size());
-    std::vector<fs::path> normal(images.size());
+std::vector<bool> repeatedImages(const std::vector<fs::path>& images) {
+    std::vector<bool> repeated(images.size());
     std::unordered_map<fs::path::string_type, bool> seen;
-    std::unordered_map<fs::path::string_type, Group> groups;  // by path without extension
     for (std::size_t i = 0; i < images.size(); ++i) {
         std::error_code ignored;  // a path that will not resolve is refused later anyway
-        normal[i] = fs::absolute(images[i], ignored).lexically_normal();
-        roles[i].repeat = !seen.emplace(normal[i].native(), true).second;
-        if (roles[i].repeat) continue;
-        Group& group = groups[fs::path(normal[i]).replace_extension().native()];
-        ++group.members;
-        if (hasRawExtension(normal[i])) ++group.raws;
+        repeated[i] = !seen.emplace(nameKey(fs::absolute(images[i], ignored).lexically_normal()), true).second;
     }
-    for (std::size_t i = 0; i < images.size(); ++i) {
-        const Group& group = groups[fs::path(normal[i]).replace_extension().native()];
-        roles[i].lightroomForm = group.members == 1 || (group.raws == 1 && hasRawExtension(normal[i]));
-    }
-    return roles;
+    return repeated;
 }
 
-SidecarResult syncSidecar(const fs::path& image, const std::vector<Keyword>& keywords, const SidecarRole& role,
-                          AtomicFileGroup* group, std::size_t tag) {
+fs::path SidecarRun::claim(const FileStamp& stamp, const fs::path& image) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto placed = claimed_.emplace(std::make_pair(stamp.device, stamp.inode), image);
+    return placed.second ? fs::path() : placed.first->second;
+}
+
+SidecarResult SidecarRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
+    try {
+        return syncOrThrow(image, keywords, tag);
+    } catch (const std::bad_alloc&) {
+        return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false}, "out of memory; left as it is");
+    } catch (const std::exception& e) {
+        return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false},
+                      std::string(e.what()) + "; left as it is");
+    } catch (...) {
+        return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false},
+                      "an unknown error; left as it is");
+    }
+}
+
+SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<Keyword>& keywords,
+                                      std::size_t tag) {
     SidecarResult result;
     std::string error;
     result.path = image;
     result.path += ".xmp";
     fs::file_type type = fs::file_type::none;
     int there = lookFor(result.path, type, error);
-    if (there == 0 && role.lightroomForm && image.has_extension()) {
+    if (there == 0 && image.has_extension()) {
         const fs::path lightroom = fs::path(image).replace_extension(".xmp");
-        there = lookFor(lightroom, type, error);
-        if (there == 1) result.path = lightroom;
+        const fs::path owner = pairs_.owner(image.parent_path(), fs::path(image.filename()).replace_extension());
+        if (!owner.empty() && nameKey(owner.filename()) == nameKey(image.filename())) {
+            there = lookFor(lightroom, type, error);
+            if (there == 1) result.path = lightroom;
+        }
     }
     if (there < 0) return failed(result, error);
     if (there == 0 && keywords.empty()) return SidecarResult{};
@@ -173,29 +251,45 @@ SidecarResult syncSidecar(const fs::path& image, const std::vector<Keyword>& key
         if (type == fs::file_type::symlink) file = fs::canonical(file, fsError);
         if (fsError) return failed(result, "a symbolic link to nothing; left as it is");
         if (!fs::is_regular_file(file, fsError)) return failed(result, "not a regular file; left as it is");
+        if (type == fs::file_type::symlink) {
+            // A link to another image's sidecar: replacing it would give
+            // that image this one's keywords, and back again on every run.
+            const fs::path owner = pairs_.ownerOf(file);
+            if (!owner.empty() && !fs::equivalent(owner, image, fsError))
+                return failed(result, "a link to the sidecar of " + pathText(owner) + "; left as it is");
+        }
+        // A replacement would split the names: the others keep the old bytes.
+        if (fs::hard_link_count(file, fsError) > 1)
+            return failed(result, "has other hard links, which a replacement would split; left as it is");
         std::string bytes;
         stamp = fileStamp(file);
-        if (!stamp || !readAll(file, bytes, error)) return failed(result, error.empty() ? "cannot read it" : error);
+        if (!stamp) return failed(result, "cannot read it");
+        const fs::path other = claim(*stamp, image);
+        if (!other.empty()) return failed(result, "also the sidecar of " + pathText(other) + "; left as it is");
+        if (!readAll(file, bytes, error)) return failed(result, error.empty() ? "cannot read it" : error);
         if (!keywords.empty() && bytes == fresh.bytes) {
             result.status = SidecarResult::Status::Unchanged;
             return result;
         }
+        // The file's own statement of its values, read apart from Exiv2,
+        // which the new packet must match outside our keywords.
+        std::vector<XmpFact> before;
+        if (!looksLikeXmp(bytes, error)) return failed(result, error);
+        if (!readXmpFacts(bytes, before, error)) return failed(result, "not valid XMP (" + error + "); left as it is");
         const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
+        resetXmpNamespaces();
         Exiv2::XmpData xmp;
         if (!decode(bytes, xmp, error)) return failed(result, error);
-        try {
-            result.edits = applyKeywords(xmp, keywords);
-        } catch (const std::exception& e) {
-            return failed(result, e.what());
-        }
+        result.edits = applyKeywords(xmp, keywords);
         if (!result.edits.any()) {
             result.status = SidecarResult::Status::Unchanged;
             return result;
         }
         if (!encode(xmp, packet, error)) return failed(result, error);
+        if (!readsBack(packet, before, xmp, error)) return failed(result, error);
     }
     result.status = there == 1 ? SidecarResult::Status::Updated : SidecarResult::Status::Created;
-    if (group != nullptr && !group->stage(tag, file, packet, stamp, error)) return failed(result, error);
-    result.staged = group != nullptr;
+    if (group_ != nullptr && !group_->stage(tag, file, packet, stamp, error)) return failed(result, error);
+    result.staged = group_ != nullptr;
     return result;
 }

@@ -2,12 +2,16 @@
 // line with the image's attributes while everything else in it stays.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "sidecars/lightroom_pairs.h"
 #include "system/atomic_file.h"
-#include "xmp_tags.h"
+#include "sidecars/xmp_tags.h"
 
 struct SidecarResult {
     enum class Status { None, Created, Updated, Unchanged, Failed };
@@ -18,21 +22,40 @@ struct SidecarResult {
     bool staged = false;  // Created or Updated: in place once its group commits
 };
 
-// How each image of a run may use a sidecar. Lightroom keeps one sidecar
-// `<image>.xmp` for the raw file of a RAW+JPEG pair, so that form is used only
-// by the one image of a run it can belong to; an image named twice has its
-// sidecar handled at its first place only.
-struct SidecarRole {
-    bool repeat = false;
-    bool lightroomForm = true;
-};
-std::vector<SidecarRole> sidecarRoles(const std::vector<std::filesystem::path>& images);
+// The images of a run whose sidecar is handled at an earlier place: an image
+// named twice is one image.
+std::vector<bool> repeatedImages(const std::vector<std::filesystem::path>& images);
 
-// The sidecar is `<image>.<ext>.xmp` when it exists, else the Lightroom form
-// `<image>.xmp` when it exists and the role allows, else a new
-// `<image>.<ext>.xmp`, made only when there is a keyword to put in. The new
-// bytes are staged in `group` under `tag`; without a group (a dry run) the
-// edits are worked out and nothing is written. Decoding and encoding hold
-// exiv2XmpLock(); files are read and written outside it.
-SidecarResult syncSidecar(const std::filesystem::path& image, const std::vector<Keyword>& keywords,
-                          const SidecarRole& role, AtomicFileGroup* group, std::size_t tag);
+// What the sidecars of one run share: the folders' Lightroom pairs, and
+// which image claimed which sidecar file, so that no file is the sidecar of
+// two images.
+class SidecarRun {
+public:
+    // The new bytes are staged in `group`; without one (a dry run) the edits
+    // are worked out and nothing is written.
+    explicit SidecarRun(AtomicFileGroup* group) : group_(group) {}
+
+    // The sidecar is `<image>.<ext>.xmp` when it exists, else the Lightroom
+    // form `<image>.xmp` when it exists and the folder says it is this
+    // image's, else a new `<image>.<ext>.xmp`, made only when there is a
+    // keyword to put in. A sidecar is replaced only when the new packet reads
+    // back with every value outside our keywords as it was. Decoding and
+    // encoding hold exiv2XmpLock(); files are read and written outside it.
+    // Whatever goes wrong is the result's one-line reason: nothing is thrown.
+    SidecarResult sync(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
+
+private:
+    SidecarResult syncOrThrow(const std::filesystem::path& image, const std::vector<Keyword>& keywords,
+                              std::size_t tag);
+    // The image that claimed the file of `stamp` before, or empty after
+    // claiming it for `image`.
+    std::filesystem::path claim(const FileStamp& stamp, const std::filesystem::path& image);
+
+    AtomicFileGroup* group_;
+    LightroomPairs pairs_;
+    std::mutex mutex_;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::filesystem::path> claimed_;
+};
+
+// The largest sidecar read: darktable's, with a long history, are far below.
+constexpr std::int64_t kMaxSidecarBytes = 4 << 20;

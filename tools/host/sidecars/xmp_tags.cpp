@@ -101,6 +101,27 @@ void registerPixtaggerXmpNamespace() {
     Exiv2::XmpProperties::registerNs(kPixtaggerXmpNamespace, kPixtaggerXmpPrefix);
 }
 
+void resetXmpNamespaces() {
+    Exiv2::XmpProperties::unregisterNs();
+    Exiv2::XmpProperties::registerNs(kPixtaggerXmpNamespace, kPixtaggerXmpPrefix);
+}
+
+bool keywordNamespacesIntact(std::string& error) {
+    static const std::pair<const char*, const char*> kBindings[] = {
+        {"dc", "http://purl.org/dc/elements/1.1/"},
+        {"lr", "http://ns.adobe.com/lightroom/1.0/"},
+        {"digiKam", "http://www.digikam.org/ns/1.0/"},
+        {kPixtaggerXmpPrefix, kPixtaggerXmpNamespace},
+    };
+    for (const auto& [prefix, uri] : kBindings) {
+        if (Exiv2::XmpProperties::ns(prefix) == uri) continue;
+        error = std::string("binds the prefix ") + prefix + " to another namespace; left as it is";
+        resetXmpNamespaces();
+        return false;
+    }
+    return true;
+}
+
 void releaseXmpNamespaces() { Exiv2::XmpParser::terminate(); }
 
 KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keywords) {
@@ -124,13 +145,14 @@ KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keyw
         const Plan& plan = plans[p];
         Items present = plan.present;
         Items& record = records[p];
+        // We own one occurrence of each value in our record, no more: every
+        // other copy, repeats included, is the user's and stays.
         for (const std::string& ours : plan.record) {
             // A value the user took out since is no longer ours to track.
-            if (!contains(plan.present, ours) || contains(record, ours)) continue;
+            if (!contains(present, ours) || contains(record, ours)) continue;
             if (contains(plan.wanted, ours)) {
                 record.push_back(ours);
             } else {
-                // One occurrence: a copy the user added beside ours stays.
                 present.erase(std::find(present.rbegin(), present.rend(), ours).base() - 1);
                 edits.removed.push_back({shownName(property.key), ours});
             }
@@ -138,7 +160,7 @@ KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keyw
         // A value already there that we did not add is the user's: never
         // recorded as ours, so never removed by a later run.
         for (const std::string& value : plan.wanted) {
-            if (contains(plan.present, value)) continue;
+            if (contains(present, value)) continue;
             present.push_back(value);
             record.push_back(value);
             edits.added.push_back({shownName(property.key), value});
@@ -157,4 +179,13 @@ KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keyw
         xmp.add(Exiv2::XmpKey(kProperties[2].recordKey), &empty);
     }
     return edits;
+}
+
+bool sameKeywords(const Exiv2::XmpData& a, const Exiv2::XmpData& b) {
+    for (const Property& property : kProperties) {
+        for (const char* key : {property.key, property.recordKey}) {
+            if (itemsOf(a, key) != itemsOf(b, key)) return false;
+        }
+    }
+    return true;
 }

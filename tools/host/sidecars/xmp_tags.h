@@ -38,6 +38,17 @@ extern const char* const kPixtaggerXmpPrefix;
 // is one for the whole process: call once, before any thread uses XMP.
 void registerPixtaggerXmpNamespace();
 
+// Back to Exiv2's own namespaces and ours: a packet read earlier may have
+// bound a known prefix to its own URI (Exiv2 then follows the file's
+// binding for every later packet). Call with exiv2XmpLock() held
+// exclusively, before each decode.
+void resetXmpNamespaces();
+
+// After a decode: false, with a one-line reason, when the packet bound a
+// prefix of the keyword properties or ours to another namespace; its values
+// would then be read from, and written to, another program's property.
+bool keywordNamespacesIntact(std::string& error);
+
 // Empties that registry, ours and the namespaces met in files: Exiv2 frees
 // their names only so. Call once, after the threads are done with XMP.
 void releaseXmpNamespaces();
@@ -49,3 +60,7 @@ void releaseXmpNamespaces();
 // when a keyword property has a form this program does not edit (items
 // with qualifiers, a structure).
 KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keywords);
+
+// Whether `a` and `b` hold the same values in the keyword properties and our
+// record of them: a packet read back says what we meant it to.
+bool sameKeywords(const Exiv2::XmpData& a, const Exiv2::XmpData& b);
