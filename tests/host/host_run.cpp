@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "program_location.h"
+#include "system/program_location.h"
 
 #if defined(_WIN32)
 #include <windows.h>

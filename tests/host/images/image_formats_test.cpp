@@ -11,7 +11,7 @@
 
 #include "host_run.h"
 #include "image_files.h"
-#include "program_location.h"
+#include "system/program_location.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;

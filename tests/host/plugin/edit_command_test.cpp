@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string>
 
-#include "program_location.h"
+#include "system/program_location.h"
 #include "temp_dir.h"
 #include "ui/control_ids.h"
 
