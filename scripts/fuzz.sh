@@ -17,14 +17,16 @@ for arg in "$@"; do
 done
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -Wno-dev -DPIXTAGGER_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build/fuzz classify_fuzz load_fuzz profile_fuzz
+ninja -C build/fuzz classify_fuzz load_fuzz profile_fuzz sidecar_fuzz
 
-targets=(classify profile load)
+targets=(classify profile load sidecar)
 pids=()
 for t in "${targets[@]}"; do
   mkdir -p "build/fuzz/corpus/$t" "build/fuzz/artifacts/$t"
   # Findings land in artifacts/; the log keeps the last stats line.
-  build/fuzz/${t}_fuzz "build/fuzz/corpus/$t" "tests/fuzz/corpus/$t" \
+  dict=()
+  [ -f "tests/fuzz/$t.dict" ] && dict=(-dict="tests/fuzz/$t.dict")
+  build/fuzz/${t}_fuzz "build/fuzz/corpus/$t" "tests/fuzz/corpus/$t" "${dict[@]}" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="build/fuzz/artifacts/$t/" >"build/fuzz/$t.log" 2>&1 &
   pids+=($!)

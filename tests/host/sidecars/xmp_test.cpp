@@ -176,6 +176,87 @@ TEST_F(Xmp, ASidecarThatIsNotXmpIsNamedAndLeftAsItIs) {
     }
 }
 
+// Sidecars as other programs and people leave them: each case's file is
+// either brought in line with every value of theirs kept, or named with the
+// reason and left byte for byte as it was.
+TEST_F(Xmp, SidecarsAsOthersLeaveThemAreKeptWholeOrLeftAlone) {
+    // A packet whose description holds `attributes` and `body`.
+    const auto packet = [](const std::string& attributes, const std::string& body) {
+        return "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+               "<rdf:Description xmlns:dc=\"http://purl.org/dc/elements/1.1/\" " +
+               attributes + ">" + body + "</rdf:Description></rdf:RDF></x:xmpmeta>";
+    };
+    const std::string ours = "xmlns:pixtagger=\"http://pixtagger.invalid/xmp/1.0/\"";
+    const std::string rules2 = dir.file("rules2.ini");  // "small" gone: only "tiny" matches
+    writeBytes(rules2, "[Conditions]\r\nnum=1\r\n[Condition0]\r\n_attName=tiny\r\n_type=0\r\n_a=500\r\n_cmbA=0\r\n");
+    const struct {
+        const char* name;
+        std::string file;  // the sidecar's bytes; "" for none
+        const char* reason;  // on stderr, the file left as it was; null: rewritten, keeping `kept`
+        std::vector<std::string> kept;
+    } cases[] = {
+        {"our value recorded twice, no longer applying",
+         packet(ours, "<pixtagger:dcSubject><rdf:Bag><rdf:li>small</rdf:li><rdf:li>small</rdf:li></rdf:Bag>"
+                      "</pixtagger:dcSubject><dc:subject><rdf:Bag><rdf:li>small</rdf:li><rdf:li>small</rdf:li>"
+                      "</rdf:Bag></dc:subject>"),
+         nullptr, {"<rdf:li>small</rdf:li>\n"}},  // the user's copy beside ours
+        {"hexadecimal references",
+         packet("xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Label=\"It&#x27;s\"",
+                "<dc:subject><rdf:Bag><rdf:li>Rock &#x26; Roll</rdf:li><rdf:li>caf&#xE9;</rdf:li></rdf:Bag></dc:subject>"),
+         nullptr, {"Rock &amp; Roll", "caf\xC3\xA9", "It's"}},
+        {"declared Latin-1",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
+             packet("", "<dc:creator><rdf:Seq><rdf:li>caf\xE9</rdf:li></rdf:Seq></dc:creator>"),
+         "dc:creator would not come back as it is", {}},
+        {"an empty item", packet("", "<dc:creator><rdf:Seq><rdf:li>a</rdf:li><rdf:li/></rdf:Seq></dc:creator>"),
+         "dc:creator would not come back as it is", {}},
+        {"rdf:about", packet("rdf:about=\"uuid:1\"", "<dc:format>image/png</dc:format>"),
+         "rdf:about would not come back", {}},
+        {"our prefix bound elsewhere", packet("xmlns:pixtagger=\"http://example.com/other/\" pixtagger:dcSubject=\"x\"", ""),
+         "binds the prefix pixtagger to another namespace", {}},
+        {"NUL padding", packet("", "") + std::string(8, '\0'), "not valid XMP", {}},
+        {"larger than any sidecar", packet("", "") + std::string(5 << 20, ' '), "larger than 4 MiB", {}},
+    };
+    for (const auto& c : cases) {
+        const std::string& file = c.file;
+        writeBytes(sidecar, file);
+        const HostRun run = runHost({"classify", "--xmp", "--config", c.kept.size() == 1 ? rules2 : rules, png}, dir);
+        const std::string after = readBytes(sidecar);
+        if (c.reason != nullptr) {
+            EXPECT_EQ(run.status, 1) << c.name;
+            EXPECT_TRUE(has(run.err, sidecar + ": " + c.reason)) << c.name << run.err;
+            EXPECT_EQ(after, file) << c.name;
+            continue;
+        }
+        EXPECT_EQ(run.status, 0) << c.name << run.err;
+        for (const std::string& value : c.kept) EXPECT_TRUE(has(after, value)) << c.name << ": " << value << after;
+    }
+}
+
+// Which image owns Lightroom's <base>.xmp is the folder's to say, and a file
+// that is the sidecar of two images is nobody's to rewrite.
+TEST_F(Xmp, ASidecarOfAnotherImageIsLeftAlone) {
+    const std::string raw = (images / "IMG_1.DNG").string(), jpeg = (images / "IMG_1.JPG").string();
+    const std::string lightroom = (images / "IMG_1.xmp").string();
+    writeTiff(raw, 20, 10);
+    writePng(jpeg, 20, 10);
+    writeBytes(lightroom, kForeign);
+    const std::string user = (images / ".notes.xmp.2023-12.tmp").string();  // a name like our temporary files'
+    writeBytes(user, "mine");
+    EXPECT_EQ(xmp({jpeg}).status, 0);
+    EXPECT_EQ(readBytes(lightroom), kForeign) << "the raw file's";
+    EXPECT_TRUE(fs::exists(jpeg + ".xmp"));
+    EXPECT_EQ(readBytes(user), "mine");
+#if !defined(_WIN32)
+    writeBytes(sidecar, kForeign);
+    const std::string link = (images / "b.png").string();
+    writePng(link, 20, 10);
+    fs::create_symlink("a.png.xmp", link + ".xmp");
+    const HostRun run = xmp({images.string()});
+    EXPECT_TRUE(has(run.err, link + ".xmp: a link to the sidecar of ")) << run.err;
+#endif
+}
+
 // A killed run's named temporary files (no O_TMPFILE, too few descriptors,
 // killed right at a rename) go with the next run writing in their folder.
 TEST_F(Xmp, ARunRemovesOnlyTheTemporaryFilesOfProcessesThatAreGone) {

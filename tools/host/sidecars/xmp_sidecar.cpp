@@ -173,7 +173,7 @@ bool readsBack(const std::string& packet, const std::vector<XmpFact>& before, co
         return false;
     }
     Exiv2::XmpData back;
-    if (Exiv2::XmpParser::decode(back, packet) != 0 || !sameKeywords(meant, back)) {
+    if (Exiv2::XmpParser::decode(back, packet) != 0 || !(keywordState(meant) == keywordState(back))) {
         error = "the keywords would not read back as written; left as it is";
         return false;
     }
@@ -188,6 +188,35 @@ SidecarResult failed(SidecarResult result, std::string error) {
 }
 
 }  // namespace
+
+Rewrite rewriteSidecar(const std::string& bytes, const std::vector<Keyword>& keywords, std::string& packet,
+                       KeywordEdits& edits, std::string& error) {
+    // The file's own statement of its values, read apart from Exiv2, which
+    // the new packet must match outside our keywords.
+    std::vector<XmpFact> before;
+    if (!looksLikeXmp(bytes, error)) return Rewrite::Refused;
+    if (!readXmpFacts(bytes, before, error)) {
+        error = "not valid XMP (" + error + "); left as it is";
+        return Rewrite::Refused;
+    }
+    const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
+    resetXmpNamespaces();
+    Exiv2::XmpData xmp;
+    if (!decode(bytes, xmp, error)) return Rewrite::Refused;
+    edits = applyKeywords(xmp, keywords);
+    if (!edits.any()) return Rewrite::Unchanged;
+    if (!encode(xmp, packet, error) || !readsBack(packet, before, xmp, error)) return Rewrite::Refused;
+    return Rewrite::Changed;
+}
+
+bool readKeywordState(const std::string& bytes, std::vector<KeywordState>& state, std::string& error) {
+    const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
+    resetXmpNamespaces();
+    Exiv2::XmpData xmp;
+    if (!decode(bytes, xmp, error)) return false;
+    state = keywordState(xmp);
+    return true;
+}
 
 std::vector<bool> repeatedImages(const std::vector<fs::path>& images) {
     std::vector<bool> repeated(images.size());
@@ -271,22 +300,11 @@ SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<K
             result.status = SidecarResult::Status::Unchanged;
             return result;
         }
-        // The file's own statement of its values, read apart from Exiv2,
-        // which the new packet must match outside our keywords.
-        std::vector<XmpFact> before;
-        if (!looksLikeXmp(bytes, error)) return failed(result, error);
-        if (!readXmpFacts(bytes, before, error)) return failed(result, "not valid XMP (" + error + "); left as it is");
-        const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
-        resetXmpNamespaces();
-        Exiv2::XmpData xmp;
-        if (!decode(bytes, xmp, error)) return failed(result, error);
-        result.edits = applyKeywords(xmp, keywords);
-        if (!result.edits.any()) {
-            result.status = SidecarResult::Status::Unchanged;
-            return result;
+        switch (rewriteSidecar(bytes, keywords, packet, result.edits, error)) {
+        case Rewrite::Refused: return failed(result, error);
+        case Rewrite::Unchanged: result.status = SidecarResult::Status::Unchanged; return result;
+        case Rewrite::Changed: break;
         }
-        if (!encode(xmp, packet, error)) return failed(result, error);
-        if (!readsBack(packet, before, xmp, error)) return failed(result, error);
     }
     result.status = there == 1 ? SidecarResult::Status::Updated : SidecarResult::Status::Created;
     if (group_ != nullptr && !group_->stage(tag, file, packet, stamp, error)) return failed(result, error);

@@ -57,5 +57,17 @@ private:
     std::map<std::pair<std::uint64_t, std::uint64_t>, std::filesystem::path> claimed_;
 };
 
+// The new packet for a sidecar that holds `bytes`, in `packet`, with the
+// edits that make it. Refused, with a one-line reason, for a file this
+// program cannot rewrite faithfully. Throws only what Exiv2 or the memory
+// throws (SidecarRun::sync catches it).
+enum class Rewrite { Unchanged, Changed, Refused };
+Rewrite rewriteSidecar(const std::string& bytes, const std::vector<Keyword>& keywords, std::string& packet,
+                       KeywordEdits& edits, std::string& error);
+
+// The keyword properties and our record of them in a sidecar's bytes, as
+// rewriteSidecar reads them; false with a reason where it cannot.
+bool readKeywordState(const std::string& bytes, std::vector<KeywordState>& state, std::string& error);
+
 // The largest sidecar read: darktable's, with a long history, are far below.
 constexpr std::int64_t kMaxSidecarBytes = 4 << 20;

@@ -147,9 +147,12 @@ KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keyw
         Items& record = records[p];
         // We own one occurrence of each value in our record, no more: every
         // other copy, repeats included, is the user's and stays.
+        Items seen;
         for (const std::string& ours : plan.record) {
+            if (contains(seen, ours)) continue;
+            seen.push_back(ours);
             // A value the user took out since is no longer ours to track.
-            if (!contains(present, ours) || contains(record, ours)) continue;
+            if (!contains(present, ours)) continue;
             if (contains(plan.wanted, ours)) {
                 record.push_back(ours);
             } else {
@@ -181,11 +184,15 @@ KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keyw
     return edits;
 }
 
-bool sameKeywords(const Exiv2::XmpData& a, const Exiv2::XmpData& b) {
-    for (const Property& property : kProperties) {
-        for (const char* key : {property.key, property.recordKey}) {
-            if (itemsOf(a, key) != itemsOf(b, key)) return false;
-        }
-    }
-    return true;
+std::vector<KeywordState> keywordState(const Exiv2::XmpData& xmp) {
+    std::vector<KeywordState> state;
+    for (const Property& property : kProperties)
+        state.push_back({shownName(property.key), itemsOf(xmp, property.key), itemsOf(xmp, property.recordKey)});
+    return state;
+}
+
+std::vector<std::string> keywordValues(const Keyword& keyword) {
+    std::vector<std::string> values;
+    for (const Property& property : kProperties) values.push_back(valueFor(property, keyword));
+    return values;
 }

@@ -61,6 +61,17 @@ void releaseXmpNamespaces();
 // with qualifiers, a structure).
 KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keywords);
 
-// Whether `a` and `b` hold the same values in the keyword properties and our
-// record of them: a packet read back says what we meant it to.
-bool sameKeywords(const Exiv2::XmpData& a, const Exiv2::XmpData& b);
+// The values of each keyword property and of our record of it, in a fixed
+// order of the properties; throws as applyKeywords does for forms we do not
+// edit.
+struct KeywordState {
+    std::string property;  // "dc:subject"
+    std::vector<std::string> present, record;
+    bool operator==(const KeywordState& other) const {
+        return property == other.property && present == other.present && record == other.record;
+    }
+};
+std::vector<KeywordState> keywordState(const Exiv2::XmpData& xmp);
+
+// The value each keyword property gets for a rule's names.
+std::vector<std::string> keywordValues(const Keyword& keyword);
