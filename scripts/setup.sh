@@ -9,7 +9,7 @@ set -euo pipefail
 # page; dpkg-shlibdeps, in dpkg-dev, reads the binaries with file). The
 # encoders (heif-enc, avifenc, cjxl) make the host suites' HEIF, AVIF and
 # JPEG XL files.
-packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libheif-dev libjxl-dev libcli11-dev help2man
+packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libexpat1-dev libheif-dev libjxl-dev libcli11-dev help2man
   dpkg-dev file)
 if [ "${1:-}" != native ]; then
   packages+=(
