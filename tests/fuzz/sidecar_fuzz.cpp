@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,8 +22,8 @@ namespace {
 // Names as rules hold them: separators of the hierarchical forms, XML's own
 // characters, non-ASCII, white space at the edges.
 const Keyword kVocabulary[] = {
-    {"Web", "Size"}, {"表示用", "用途"}, {"tiny", ""}, {"a|b", "c"}, {"x/y", ""}, {"Rock & Roll", ""},
-    {"caf\xC3\xA9", ""}, {"<&>\"'", "q"}, {" lead", " "}, {"Size", ""}, {"holiday", ""}, {"Web", ""},
+    {"Web", "Size"},     {"表示用", "用途"}, {"tiny", ""},   {"a|b", "c"}, {"x/y", ""},     {"Rock & Roll", ""},
+    {"caf\xC3\xA9", ""}, {"<&>\"'", "q"},    {" lead", " "}, {"Size", ""}, {"holiday", ""}, {"Web", ""},
 };
 
 void check(bool ok, const char* what) {
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             check(count(now.record, value) == 1, "the record holds each value once");
             check(has(wanted, value), "the record holds only values that apply");
             // Ours: what we had recorded and was still there, or what was missing.
-            check(has(old.record, value) ? has(old.present, value) : !has(old.present, value),
+            check((has(old.record, value) && has(old.present, value)) || !has(old.present, value),
                   "the record holds only values we added");
         }
         for (const std::string& value : wanted) check(has(now.present, value), "every value that applies is there");

@@ -11,12 +11,12 @@
 #include <utility>
 
 #include "file_list.h"
-#include "system/file_kind.h"
 #include "images/image_size.h"
 #include "ordered_batches.h"
-#include "text/path_text.h"
 #include "sidecars/xmp_sidecar.h"
+#include "system/file_kind.h"
 #include "terminal.h"
+#include "text/path_text.h"
 #include "text/text_encoding.h"
 
 namespace {

@@ -196,24 +196,35 @@ TEST_F(Xmp, SidecarsAsOthersLeaveThemAreKeptWholeOrLeftAlone) {
         std::vector<std::string> kept;
     } cases[] = {
         {"our value recorded twice, no longer applying",
-         packet(ours, "<pixtagger:dcSubject><rdf:Bag><rdf:li>small</rdf:li><rdf:li>small</rdf:li></rdf:Bag>"
-                      "</pixtagger:dcSubject><dc:subject><rdf:Bag><rdf:li>small</rdf:li><rdf:li>small</rdf:li>"
-                      "</rdf:Bag></dc:subject>"),
-         nullptr, {"<rdf:li>small</rdf:li>\n"}},  // the user's copy beside ours
+         packet(ours,
+                "<pixtagger:dcSubject><rdf:Bag><rdf:li>small</rdf:li><rdf:li>small</rdf:li></rdf:Bag>"
+                "</pixtagger:dcSubject><dc:subject><rdf:Bag><rdf:li>small</rdf:li><rdf:li>small</rdf:li>"
+                "</rdf:Bag></dc:subject>"),
+         nullptr,
+         {"<rdf:li>small</rdf:li>\n"}},  // the user's copy beside ours
         {"hexadecimal references",
-         packet("xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Label=\"It&#x27;s\"",
-                "<dc:subject><rdf:Bag><rdf:li>Rock &#x26; Roll</rdf:li><rdf:li>caf&#xE9;</rdf:li></rdf:Bag></dc:subject>"),
-         nullptr, {"Rock &amp; Roll", "caf\xC3\xA9", "It's"}},
+         packet(
+             "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Label=\"It&#x27;s\"",
+             "<dc:subject><rdf:Bag><rdf:li>Rock &#x26; Roll</rdf:li><rdf:li>caf&#xE9;</rdf:li></rdf:Bag></dc:subject>"),
+         nullptr,
+         {"Rock &amp; Roll", "caf\xC3\xA9", "It's"}},
         {"declared Latin-1",
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
              packet("", "<dc:creator><rdf:Seq><rdf:li>caf\xE9</rdf:li></rdf:Seq></dc:creator>"),
-         "dc:creator would not come back as it is", {}},
-        {"an empty item", packet("", "<dc:creator><rdf:Seq><rdf:li>a</rdf:li><rdf:li/></rdf:Seq></dc:creator>"),
-         "dc:creator would not come back as it is", {}},
-        {"rdf:about", packet("rdf:about=\"uuid:1\"", "<dc:format>image/png</dc:format>"),
-         "rdf:about would not come back", {}},
-        {"our prefix bound elsewhere", packet("xmlns:pixtagger=\"http://example.com/other/\" pixtagger:dcSubject=\"x\"", ""),
-         "binds the prefix pixtagger to another namespace", {}},
+         "dc:creator would not come back as it is",
+         {}},
+        {"an empty item",
+         packet("", "<dc:creator><rdf:Seq><rdf:li>a</rdf:li><rdf:li/></rdf:Seq></dc:creator>"),
+         "dc:creator would not come back as it is",
+         {}},
+        {"rdf:about",
+         packet("rdf:about=\"uuid:1\"", "<dc:format>image/png</dc:format>"),
+         "rdf:about would not come back",
+         {}},
+        {"our prefix bound elsewhere",
+         packet("xmlns:pixtagger=\"http://example.com/other/\" pixtagger:dcSubject=\"x\"", ""),
+         "binds the prefix pixtagger to another namespace",
+         {}},
         {"NUL padding", packet("", "") + std::string(8, '\0'), "not valid XMP", {}},
         {"larger than any sidecar", packet("", "") + std::string(5 << 20, ' '), "larger than 4 MiB", {}},
     };

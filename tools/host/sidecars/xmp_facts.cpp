@@ -92,7 +92,7 @@ struct Reader {
 
 bool readXmpFacts(const std::string& bytes, std::vector<XmpFact>& facts, std::string& error) {
     const std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreateNS(nullptr, ' '),
-                                                                               &XML_ParserFree);
+                                                                              &XML_ParserFree);
     if (!parser) {
         error = "out of memory";
         return false;
@@ -101,8 +101,7 @@ bool readXmpFacts(const std::string& bytes, std::vector<XmpFact>& facts, std::st
     reader.parser = parser.get();
     XML_SetUserData(parser.get(), &reader);
     XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
-    XML_SetStartDoctypeDeclHandler(parser.get(), [](void* data, const XML_Char*, const XML_Char*, const XML_Char*,
-                                                    int) {
+    XML_SetStartDoctypeDeclHandler(parser.get(), [](void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
         static_cast<Reader*>(data)->fail("holds a document type declaration");
     });
     XML_SetElementHandler(
@@ -117,10 +116,10 @@ bool readXmpFacts(const std::string& bytes, std::vector<XmpFact>& facts, std::st
     });
     if (bytes.size() > static_cast<std::size_t>(INT32_MAX) ||
         XML_Parse(parser.get(), bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) != XML_STATUS_OK) {
-        error = !reader.error.empty() ? reader.error
-                                      : std::string("not well-formed XML: ") +
-                                            XML_ErrorString(XML_GetErrorCode(parser.get())) + " at line " +
-                                            std::to_string(XML_GetCurrentLineNumber(parser.get()));
+        error = !reader.error.empty()
+                    ? reader.error
+                    : std::string("not well-formed XML: ") + XML_ErrorString(XML_GetErrorCode(parser.get())) +
+                          " at line " + std::to_string(XML_GetCurrentLineNumber(parser.get()));
         return false;
     }
     std::sort(reader.facts.begin(), reader.facts.end());

@@ -13,9 +13,7 @@ struct XmpFact {
     // "@URI name"), each after a \x1F.
     std::string path;
     std::string value;
-    bool operator<(const XmpFact& other) const {
-        return path != other.path ? path < other.path : value < other.value;
-    }
+    bool operator<(const XmpFact& other) const { return path != other.path ? path < other.path : value < other.value; }
     bool operator==(const XmpFact& other) const { return path == other.path && value == other.value; }
 };
 

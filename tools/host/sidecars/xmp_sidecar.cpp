@@ -4,8 +4,8 @@
 
 #include <cctype>
 #include <map>
-#include <new>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <unordered_map>
@@ -36,7 +36,8 @@ bool readAll(const fs::path& path, std::string& bytes, std::string& error) {
     ReadOnlyFile file;
     const std::int64_t size = file.open(path) ? file.size() : -1;
     if (size > kMaxSidecarBytes) {
-        error = "larger than " + std::to_string(kMaxSidecarBytes >> 20) + " MiB, more than any sidecar holds; left as it is";
+        error = "larger than " + std::to_string(kMaxSidecarBytes >> 20) +
+                " MiB, more than any sidecar holds; left as it is";
         return false;
     }
     if (size >= 0) {
@@ -84,8 +85,7 @@ bool looksLikeXmp(const std::string& bytes, std::string& error) {
 // written back.
 bool decode(const std::string& bytes, Exiv2::XmpData& xmp, std::string& error) {
     try {
-        if (Exiv2::XmpParser::decode(xmp, decimalReferences(bytes)) == 0)
-            return keywordNamespacesIntact(error);
+        if (Exiv2::XmpParser::decode(xmp, decimalReferences(bytes)) == 0) return keywordNamespacesIntact(error);
         if (error.empty()) error = "not valid XMP (the XMP toolkit cannot parse it); left as it is";
         return false;
     } catch (const std::exception& e) {
@@ -152,8 +152,8 @@ std::string shownProperty(const std::string& property) {
     const std::size_t space = property.find(' ');
     if (space == std::string::npos) return property;
     const std::string uri = property.substr(0, space);
-    const std::string prefix =
-        uri == "http://www.w3.org/1999/02/22-rdf-syntax-ns#" ? "rdf" : Exiv2::XmpProperties::prefix(uri);
+    const std::string prefix = uri == "http://www.w3.org/1999/02/22-rdf-syntax-ns#" ? "rdf"
+                                                                                    : Exiv2::XmpProperties::prefix(uri);
     return prefix.empty() ? property : prefix + ":" + property.substr(space + 1);
 }
 
@@ -238,7 +238,8 @@ SidecarResult SidecarRun::sync(const fs::path& image, const std::vector<Keyword>
     try {
         return syncOrThrow(image, keywords, tag);
     } catch (const std::bad_alloc&) {
-        return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false}, "out of memory; left as it is");
+        return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false},
+                      "out of memory; left as it is");
     } catch (const std::exception& e) {
         return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false},
                       std::string(e.what()) + "; left as it is");
@@ -248,8 +249,7 @@ SidecarResult SidecarRun::sync(const fs::path& image, const std::vector<Keyword>
     }
 }
 
-SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<Keyword>& keywords,
-                                      std::size_t tag) {
+SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
     SidecarResult result;
     std::string error;
     result.path = image;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "sidecars/lightroom_pairs.h"
-#include "system/atomic_file.h"
 #include "sidecars/xmp_tags.h"
+#include "system/atomic_file.h"
 
 struct SidecarResult {
     enum class Status { None, Created, Updated, Unchanged, Failed };
@@ -45,8 +45,7 @@ public:
     SidecarResult sync(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
 
 private:
-    SidecarResult syncOrThrow(const std::filesystem::path& image, const std::vector<Keyword>& keywords,
-                              std::size_t tag);
+    SidecarResult syncOrThrow(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
     // The image that claimed the file of `stamp` before, or empty after
     // claiming it for `image`.
     std::filesystem::path claim(const FileStamp& stamp, const std::filesystem::path& image);
