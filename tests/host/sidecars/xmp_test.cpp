@@ -16,7 +16,9 @@
 
 #include "host_run.h"
 #include "image_files.h"
+#include "system/process_identity.h"
 #include "system/program_location.h"
+#include "system/temp_name.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -271,14 +273,15 @@ TEST_F(Xmp, ASidecarOfAnotherImageIsLeftAlone) {
 // A killed run's named temporary files (no O_TMPFILE, too few descriptors,
 // killed right at a rename) go with the next run writing in their folder.
 TEST_F(Xmp, ARunRemovesOnlyTheTemporaryFilesOfProcessesThatAreGone) {
-    const std::string gone = ".2147483644-0.tmp", running = "." + std::to_string(getpid()) + "-0.tmp";
+    const ProcessIdentity self = thisProcess();
     const struct {
         std::string name;
         bool kept;
-    } files[] = {{".a.png.xmp" + gone, false},
-                 {".a.png.xmp" + running, true},  // another run's, going on
-                 {".a.png" + gone, true},  // not a sidecar's
-                 {"a.png.xmp" + gone, true}};  // not hidden
+    } files[] = {{formatTempName({thisMachine(), 2147483644, 1, 0}), false},  // a run of ours here that ended
+                 {formatTempName({thisMachine(), self.pid, self.started, 0}), true},  // another run, going on
+                 {formatTempName({thisMachine() ^ 1, 2147483644, 1, 0}), true},  // another machine's
+                 {".notes.xmp.2023-12.tmp", true},  // a user's
+                 {".a.png.xmp.2147483644-0.tmp", true}};
     for (const auto& f : files) writeBytes((images / f.name).string(), "x");
     EXPECT_EQ(xmp({"--dry-run", png}).status, 0);
     EXPECT_TRUE(fs::exists(images / files[0].name)) << "a dry run writes nothing";

@@ -41,7 +41,7 @@ fs::path LightroomPairs::ownerOf(const fs::path& file) {
     const fs::path base = fs::path(file.filename()).replace_extension();
     if (nameKey(file.extension()) != nameKey(".xmp")) return fs::path();
     std::error_code ignored;
-    const fs::path image = file.parent_path() / base;
+    fs::path image = file.parent_path() / base;
     if (hasImageExtension(base) && fs::is_regular_file(image, ignored)) return image;
     return owner(file.parent_path(), base);
 }

@@ -65,9 +65,12 @@ struct Reader {
             if (attribute == kRdf + "about" && a[1][0] == '\0') continue;
             if (attribute.compare(0, kRdf.size(), kRdf) == 0 || attribute.compare(0, kXml.size(), kXml) == 0) {
                 // rdf:resource, rdf:about, xml:lang and the like qualify the value itself.
-                add(frame.path + kStep + "@" + attribute, a[1]);
+                std::string path = frame.path;
+                add(path.append(kStep).append(1, '@').append(attribute), a[1]);
             } else {
-                add(frame.path + (frame.path.empty() ? "" : kStep) + attribute, a[1]);
+                std::string path = frame.path;
+                if (!path.empty()) path += kStep;
+                add(path.append(attribute), a[1]);
                 frame.hasFields = true;
             }
         }

@@ -191,20 +191,20 @@ SidecarResult failed(SidecarResult result, std::string error) {
 
 Rewrite rewriteSidecar(const std::string& bytes, const std::vector<Keyword>& keywords, std::string& packet,
                        KeywordEdits& edits, std::string& error) {
-    // The file's own statement of its values, read apart from Exiv2, which
-    // the new packet must match outside our keywords.
-    std::vector<XmpFact> before;
     if (!looksLikeXmp(bytes, error)) return Rewrite::Refused;
-    if (!readXmpFacts(bytes, before, error)) {
-        error = "not valid XMP (" + error + "); left as it is";
-        return Rewrite::Refused;
-    }
     const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
     resetXmpNamespaces();
     Exiv2::XmpData xmp;
     if (!decode(bytes, xmp, error)) return Rewrite::Refused;
     edits = applyKeywords(xmp, keywords);
     if (!edits.any()) return Rewrite::Unchanged;
+    // The file's own statement of its values, read apart from Exiv2, which
+    // the new packet must match outside our keywords.
+    std::vector<XmpFact> before;
+    if (!readXmpFacts(bytes, before, error)) {
+        error = "not valid XMP (" + error + "); left as it is";
+        return Rewrite::Refused;
+    }
     if (!encode(xmp, packet, error) || !readsBack(packet, before, xmp, error)) return Rewrite::Refused;
     return Rewrite::Changed;
 }
@@ -257,11 +257,16 @@ SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<K
     fs::file_type type = fs::file_type::none;
     int there = lookFor(result.path, type, error);
     if (there == 0 && image.has_extension()) {
+        // Only where Lightroom's form is there is the folder asked whose it is.
         const fs::path lightroom = fs::path(image).replace_extension(".xmp");
-        const fs::path owner = pairs_.owner(image.parent_path(), fs::path(image.filename()).replace_extension());
-        if (!owner.empty() && nameKey(owner.filename()) == nameKey(image.filename())) {
-            there = lookFor(lightroom, type, error);
-            if (there == 1) result.path = lightroom;
+        there = lookFor(lightroom, type, error);
+        if (there == 1) {
+            const fs::path owner = pairs_.owner(image.parent_path(), fs::path(image.filename()).replace_extension());
+            if (!owner.empty() && nameKey(owner.filename()) == nameKey(image.filename())) {
+                result.path = lightroom;
+            } else {
+                there = 0;
+            }
         }
     }
     if (there < 0) return failed(result, error);

@@ -1,28 +1,19 @@
-// The hidden temporary files that sidecar writes use beside their targets:
-// their names, and removing those a killed run left behind.
+// Our temporary files' fresh names, and removing those a run that ended
+// without cleaning up left behind.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <mutex>
-#include <optional>
 #include <set>
 
-// `.<name>.xmp.<pid>-<counter>.tmp` beside `target`: hidden, so that a photo
-// manager looking for *.xmp never takes it, and named by its process, so that
-// a later run can tell whether that process is gone. A long name is cut
-// to 100 bytes (UTF-16 units on Windows), between characters, ".xmp" kept.
-std::filesystem::path tempFilePath(const std::filesystem::path& target, std::uint32_t pid, std::uint64_t counter);
+// A name of temp_name.h's form for this machine and process, never given
+// twice by this process.
+std::filesystem::path freshTempName();
 
-// The process in a name of that form; nullopt for any other name.
-std::optional<std::uint32_t> tempFileOwner(const std::filesystem::path& name);
-
-// Whether `pid` may name a running process: false only when the platform
-// says there is no such process (the platform files define it).
-bool processRunning(std::uint32_t pid);
-
-// Removes, once per folder, the temporary files in it whose process is gone;
-// a running process's (another run in the same folder) are left alone.
+// Removes, once per folder, the regular files in it named by a run of ours
+// on this machine that has surely ended. Anything else stays: names not of
+// exactly our form, those of another machine, of a run still going (another
+// worker of this one among them), or of a process that cannot be judged.
 class TempFileSweep {
 public:
     void once(const std::filesystem::path& folder);

@@ -1,0 +1,23 @@
+// Who a file is, to notice that another program replaced or changed it
+// between our read and our write.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+// Device and inode (on Windows the volume serial number and the file
+// index), size and last write time (in the platform's unit: nanoseconds, on
+// Windows 100 ns).
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified = 0;
+    bool operator==(const FileStamp& other) const {
+        return device == other.device && inode == other.inode && size == other.size && modified == other.modified;
+    }
+};
+
+// The stamp of an existing file (symbolic links followed), nullopt if none.
+std::optional<FileStamp> fileStamp(const std::filesystem::path& path);
