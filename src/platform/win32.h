@@ -13,6 +13,6 @@
 #include "platform/standin/win32_types.h"
 
 using standin::GetPrivateProfileStringA;
-using standin::IsDBCSLeadByte;
+using standin::IsDBCSLeadByteEx;
 using standin::WritePrivateProfileStringA;
 #endif

@@ -8,7 +8,8 @@ enum class AttributeNameFault {
     Backslash,
 };
 
-// Scans byte by byte in the ANSI code page: the second byte of a two-byte
-// character (0x5C in 表) is never taken for a backslash, and a lead byte just
-// before the terminator ends the scan without reading past it.
+// Scans byte by byte in code page 932, the rule file's, whatever the system's:
+// the second byte of a two-byte character (0x5C in 表) is never taken for a
+// backslash, and a lead byte just before the terminator ends the scan without
+// reading past it.
 AttributeNameFault checkAttributeName(const char* name);

@@ -1,4 +1,4 @@
-// The ANSI code page questions product code asks of Win32, answered for builds
+// The code page questions product code asks of Win32, answered for builds
 // without it: the plug-in's texts are code page 932 everywhere.
 #pragma once
 
@@ -10,7 +10,8 @@
 
 namespace standin {
 
-// TRUE for a lead byte of a two-byte character in code page 932.
-BOOL IsDBCSLeadByte(BYTE testChar);
+// TRUE for a lead byte of a two-byte character in `codePage`; this stand-in
+// knows code page 932 alone and answers FALSE for any other.
+BOOL IsDBCSLeadByteEx(UINT codePage, BYTE testChar);
 
 }  // namespace standin
