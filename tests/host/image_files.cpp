@@ -202,12 +202,16 @@ void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std:
     save(path, layout(layout(0).size() - dataSize));
 }
 
-void writeCr3(const std::string& path, std::uint32_t width, std::uint32_t height) {
+void writeCr3(const std::string& path, std::uint32_t width, std::uint32_t height,
+              const std::vector<std::uint32_t>& pixelDimensions) {
     static const Bytes kCanonUuid = {0x85, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11, 0xE0,
                                      0x81, 0x11, 0xF4, 0xCE, 0x46, 0x2B, 0x6A, 0x48};
     const Bytes cmt1 = box("CMT1", {tiffWith({{256, width}, {257, height}}, {})});
+    const Bytes cmt2 = pixelDimensions.size() < 2
+                           ? Bytes()
+                           : box("CMT2", {tiffWith({{0xA002, pixelDimensions[0]}, {0xA003, pixelDimensions[1]}}, {})});
     save(path, cat({box("ftyp", {tag("crx "), be(1, 4), tag("crx "), tag("isom")}),
-                    box("moov", {box("uuid", {kCanonUuid, cmt1})}), box("mdat", {Bytes(16, 0)})}));
+                    box("moov", {box("uuid", {kCanonUuid, cmt1, cmt2})}), box("mdat", {Bytes(16, 0)})}));
 }
 
 void writePng(const std::string& path, std::uint32_t width, std::uint32_t height) {

@@ -34,8 +34,11 @@ struct HeifItem {
 void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std::uint32_t exifWidth = 0,
                std::uint32_t exifHeight = 0);
 // A CR3 as Canon lays it out, reduced to the size Exiv2 and exiftool read:
-// IFD0 (the CMT1 box) with ImageWidth and ImageLength, no Exif PixelXDimension.
-void writeCr3(const std::string& path, std::uint32_t width, std::uint32_t height);
+// IFD0 (the CMT1 box) with ImageWidth and ImageLength, and only when
+// `pixelDimensions` holds them, an Exif directory (CMT2) with
+// PixelXDimension and PixelYDimension.
+void writeCr3(const std::string& path, std::uint32_t width, std::uint32_t height,
+              const std::vector<std::uint32_t>& pixelDimensions = {});
 
 // Little-endian integers appended to a file's bytes, as TIFF and BMP keep them.
 void put16le(std::vector<unsigned char>& bytes, std::uint32_t value);

@@ -66,4 +66,20 @@ TEST(Exiv2FileIo, AFileCutToNothingWhileReadIsAnErrorNotACrash) {
     }
 }
 
+// A seek may go past the end; a read there (a small one through the window,
+// a large one straight) finds nothing, and the size, which bounds Exiv2's
+// reads, stays the file's own.
+TEST(Exiv2FileIo, AReadPastTheEndLeavesTheSizeAsTheFileHasIt) {
+    TempDir dir;
+    const std::string path = dir.file("small.bin");
+    writeBytes(path, std::string(3 * kWindow, 'x'));
+    for (const long count : {16L, static_cast<long>(2 * kWindow)}) {
+        Exiv2FileIo io(path);
+        ASSERT_EQ(io.open(), 0);
+        ASSERT_EQ(io.seek(10 * kWindow, Exiv2::BasicIo::beg), 0);
+        EXPECT_EQ(io.read(count).size_, 0) << count;
+        EXPECT_EQ(io.size(), 3 * kWindow) << count;
+    }
+}
+
 }  // namespace

@@ -43,6 +43,7 @@ protected:
         writeHeif((photos / "second.heic").string(), {{640, 480}, {4000, 3000}});
         writeHeif((photos / "stale-exif.heic").string(), {{640, 480}}, 4000, 3000);
         writeCr3((photos / "IMG_0003.CR3").string(), 6000, 4000);
+        writeCr3((photos / "IMG_0004.CR3").string(), 6000, 4000, {0, 4000});  // PixelXDimension left 0
         // Phones export JPEGs named .heic; a HEIC named .jpg is no rarer.
         fs::copy_file(programDirectory() / ".." / ".." / "examples" / "images" / "screen.jpg", photos / "jpeg.heic");
         fs::copy_file(photos / "thumbnail.heic", photos / "heic.jpg");
@@ -60,11 +61,11 @@ TEST_F(ImageFormats, EachFileGetsItsPrimaryImagesStoredSize) {
         std::uint32_t width, height;
     } cases[] = {
         // in the walk's sorted order
-        {"IMG_0001.HEIC", 2048, 1536}, {"IMG_0002.HIF", 320, 200}, {"IMG_0003.CR3", 6000, 4000},
-        {"bare.jxl", 300, 200},        {"boxed.jxl", 300, 200},    {"grid.avif", 1280, 960},
-        {"heic.jpg", 640, 480},        {"jpeg.heic", 1920, 1080},  {"odd.heic", 101, 67},
-        {"photo.avif", 640, 480},      {"second.heic", 640, 480},  {"stale-exif.heic", 640, 480},
-        {"thumbnail.heic", 640, 480},
+        {"IMG_0001.HEIC", 2048, 1536}, {"IMG_0002.HIF", 320, 200},   {"IMG_0003.CR3", 6000, 4000},
+        {"IMG_0004.CR3", 6000, 4000},  {"bare.jxl", 300, 200},       {"boxed.jxl", 300, 200},
+        {"grid.avif", 1280, 960},      {"heic.jpg", 640, 480},       {"jpeg.heic", 1920, 1080},
+        {"odd.heic", 101, 67},         {"photo.avif", 640, 480},     {"second.heic", 640, 480},
+        {"stale-exif.heic", 640, 480}, {"thumbnail.heic", 640, 480},
     };
     const HostRun run = runHost({"classify", "--json", "--config", rules, photos.u8string()}, dir);
     EXPECT_EQ(run.status, 0) << run.err;

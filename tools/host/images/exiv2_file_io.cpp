@@ -38,8 +38,20 @@ bool Exiv2FileIo::fill() {
     }
     windowStart_ = position_;
     windowLength_ = n;
-    if (n < kWindowSize) knownEnd_ = position_ + n;
+    if (n < kWindowSize) foundEnd(position_, n);
     return n > 0;
+}
+
+void Exiv2FileIo::foundEnd(long at, long n) {
+    if (n > 0 || at == 0) {
+        knownEnd_ = at + n;
+        return;
+    }
+    // A read that starts beyond the end (a seek may go there) learns only
+    // that the end is not after it: the file says where it is, so that
+    // size(), which bounds Exiv2's reads, never counts bytes that are not there.
+    const std::int64_t now = file_.size();
+    if (now >= 0) knownEnd_ = static_cast<long>(std::min<std::int64_t>(now, at));
 }
 
 long Exiv2FileIo::readAround(Exiv2::byte* buf, long count) {
@@ -51,7 +63,7 @@ long Exiv2FileIo::readAround(Exiv2::byte* buf, long count) {
     }
     windowStart_ = position_ + count;
     windowLength_ = std::max<long>(0, n - count);
-    if (n < count + kWindowSize) knownEnd_ = position_ + n;
+    if (n < count + kWindowSize) foundEnd(position_, n);
     return std::min<long>(n, count);
 }
 

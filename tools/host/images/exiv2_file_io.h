@@ -61,6 +61,9 @@ private:
     bool fill();
     // Reads straight into `buf`, and the bytes after it into the window.
     long readAround(Exiv2::byte* buf, long count);
+    // Notes the end of the file that a read of `n` bytes at `at`, fewer
+    // than it asked for, met.
+    void foundEnd(long at, long n);
 
     std::filesystem::path path_;
     ReadOnlyFile file_;

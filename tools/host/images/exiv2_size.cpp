@@ -10,14 +10,16 @@ namespace {
 
 // CR3 keeps its Exif in boxes that Exiv2 reads as IFD0 (CMT1) and the Exif
 // directory (CMT2): PixelXDimension where the camera wrote it, else IFD0's
-// own size.
+// own size. A side of 0 (or less) is one the camera left unset, not a size.
 bool cr3Size(const Exiv2::ExifData& exif, ImageSize& size) {
     for (const auto& [x, y] : {std::make_pair("Exif.Photo.PixelXDimension", "Exif.Photo.PixelYDimension"),
                                std::make_pair("Exif.Image.ImageWidth", "Exif.Image.ImageLength")}) {
         const auto width = exif.findKey(Exiv2::ExifKey(x)), height = exif.findKey(Exiv2::ExifKey(y));
         if (width == exif.end() || height == exif.end() || width->count() == 0 || height->count() == 0) continue;
-        size.width = static_cast<std::uint32_t>(width->toLong());
-        size.height = static_cast<std::uint32_t>(height->toLong());
+        const long w = width->toLong(), h = height->toLong();
+        if (w <= 0 || h <= 0) continue;
+        size.width = static_cast<std::uint32_t>(w);
+        size.height = static_cast<std::uint32_t>(h);
         return true;
     }
     return false;
