@@ -30,11 +30,11 @@ some files were unreadable, or a sidecar could not be written (classify); \fBrul
 bad usage, a missing rule file, a plug\-in that does not load, or a rule file that the plug\-in refuses (its first
 fault is named, as \fBrules check\fR names it)
 [FILES]
-The rule file is the one \fB\-\-config\fR names; otherwise the user's own,
+The rule file is the one \fB\-\-config\fR names (its folder must be there); otherwise the user's own,
 .I $XDG_CONFIG_HOME/pixtagger/rules.ini
-(\fI~/.config/pixtagger/rules.ini\fR), which \fBrules add\fR creates; without one, \fBclassify\fR and \fBrules list\fR
-read the shipped examples and say so. No command writes the shipped examples: \fBedit\fR then starts from them and
-saves the user's file.
+(\fI~/.config/pixtagger/rules.ini\fR). Without one, \fBclassify\fR, \fBrules list\fR and \fBrules check\fR read
+the shipped examples and say so, and \fBedit\fR and a \fBrules\fR change start from them: the first change makes
+the user's file (and its folder) of the shipped rules and the change. No command writes the shipped examples.
 .PP
 The program finds the plug\-in and the shipped rules from the folder above its own:
 .TP
@@ -61,7 +61,7 @@ Write the attributes as keywords into the XMP sidecars, after seeing what would 
     pixtagger\-host classify \-\-xmp ~/Pictures
 Follow links to folders:
     pixtagger\-host classify \-L ~/Pictures
-Make rules of your own, list them and check a file:
+Add rules of your own (the first change starts from the shipped examples), list them and check a file:
     pixtagger\-host rules add \-\-attribute Large \-\-category Size \-\-area '>= 2000000'
     pixtagger\-host rules add \-\-attribute Medium \-\-category Size \-\-range '300000 <= area < 2000000'
     pixtagger\-host rules list

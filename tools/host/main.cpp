@@ -10,16 +10,16 @@
 
 #include "classify_run.h"
 #include "file_list.h"
-#include "system/file_kind.h"
 #include "images/image_size.h"
 #include "options.h"
-#include "text/path_text.h"
 #include "plugin/plugin_api.h"
 #include "plugin/profile_path.h"
-#include "system/program_location.h"
 #include "rules/rule_file_choice.h"
 #include "rules/rule_file_copy.h"
 #include "rules/rules_command.h"
+#include "system/file_kind.h"
+#include "system/program_location.h"
+#include "text/path_text.h"
 
 #include "plugin/edit_rules.h"
 
@@ -76,7 +76,7 @@ fs::path defaultPlugin() {
 // A rule file's path as the plug-in gets it: a full path, since Win32's
 // profile functions look a name without a folder up in the Windows
 // directory. Empty, with a one-line reason said, when refused.
-std::string pathForPlugin(const fs::path& path, bool mayBeMissing, fs::path& full) {
+std::string pathForPlugin(const fs::path& path, fs::path& full) {
     const std::string named = pathText(path);
     std::error_code fsError;
     full = fs::absolute(path, fsError).lexically_normal();
@@ -87,11 +87,8 @@ std::string pathForPlugin(const fs::path& path, bool mayBeMissing, fs::path& ful
     const bool exists = fs::exists(full, fsError);
     std::string reason;
     if (exists && !fs::is_regular_file(full, fsError)) reason = nonFileKind(full) + ", not a rule file";
-    // A rule file that is not there loads as no rules at all. For classify
-    // that is a mistyped name; edit creates the file when it saves.
-    if (!exists && !mayBeMissing) reason = "no such rule file";
-    if (!exists && mayBeMissing && !fs::is_directory(full.parent_path(), fsError))
-        reason = "no such folder for the rule file";
+    // A rule file that is not there loads as no rules at all: a mistyped name.
+    if (!exists) reason = "no such rule file";
     std::string ansi;
     if (reason.empty() && !profilePathForPlugin(full, ansi, reason)) ansi.clear();
     if (!reason.empty()) {
@@ -109,6 +106,42 @@ int printVersion(const fs::path& pluginPath) {
     return kAllRead;
 }
 
+// The plug-in's exports; false with a one-line reason said.
+bool loadPlugin(const PluginLibrary& library, const fs::path& pluginPath, PluginApi& api) {
+    std::string missing;
+    if (!library.loaded()) {
+        fail(pathText(pluginPath) + ": cannot load the plug-in: " + library.error());
+    } else if (!resolvePluginApi(library, api, missing)) {
+        fail(pathText(pluginPath) + ": the plug-in has no export " + missing);
+    } else {
+        return true;
+    }
+    return false;
+}
+
+// edit: the plug-in's dialog over a copy of the rules it starts from (the
+// user's own, else the shipped examples); the plug-in saves into a scratch
+// copy of the file saved to, put in place as rules puts its changes.
+int edit(const Options& options, const fs::path& pluginPath) {
+    if (!canEditRules()) return fail("editing the rules needs Windows: the plug-in's rule dialogs are Win32 dialogs");
+    const RuleFileChoice choice = chooseRuleFile(options.config, RuleFileUse::Edit);
+    if (!choice.error.empty()) return fail(choice.error);
+    if (!choice.note.empty()) std::fprintf(stderr, "pixtagger-host: %s\n", choice.note.c_str());
+    RuleFileCopy copy;
+    std::string error;
+    if (!copy.open(choice, true, error)) return fail(error);
+    const PluginLibrary library(pluginPath);
+    PluginApi api;
+    if (!loadPlugin(library, pluginPath, api)) return kBadUsage;
+    ConditionList* list = api.loadConfig(copy.startForPlugin().c_str());
+    if (list == nullptr) return fail(pathText(choice.path) + ": acLoadConfig returned null");
+    bool written = false;
+    const bool edited = editRules(library, list, copy.scratchForPlugin(), error) &&
+                        copy.saveMadeElsewhere(written, error);
+    api.releaseConfig(list);
+    return edited ? kAllRead : fail(error);
+}
+
 int run(const std::vector<std::string>& args) {
     int exitCode = 0;
     const std::optional<Options> options = parseOptions(args, exitCode);
@@ -122,42 +155,24 @@ int run(const std::vector<std::string>& args) {
         request.json = options->json;
         return runRules(request);
     }
+    if (options->command == Options::Command::Edit) return edit(*options, pluginPath);
 
-    const bool edit = options->command == Options::Command::Edit;
-    if (edit && !canEditRules())
-        return fail("editing the rules needs Windows: the plug-in's rule dialogs are Win32 dialogs");
-    const RuleFileChoice choice = chooseRuleFile(options->config, edit ? RuleFileUse::Edit : RuleFileUse::Read);
+    const RuleFileChoice choice = chooseRuleFile(options->config, RuleFileUse::Read);
     if (!choice.error.empty()) return fail(choice.error);
     if (!choice.note.empty()) std::fprintf(stderr, "pixtagger-host: %s\n", choice.note.c_str());
     fs::path config;
-    const std::string load = pathForPlugin(choice.path, edit, config);
+    const std::string load = pathForPlugin(choice.path, config);
     if (load.empty()) return kBadUsage;
-    // edit saves into a scratch copy of the file it saves to (the user's
-    // own, over the shipped examples), put in place whole when the dialog
-    // closes: the plug-in's save writes one key at a time.
-    RuleFileCopy saved;
-    std::string error;
-    if (edit && !saved.open(choice.saveTo, true, error, false)) return fail(error);
 
     const PluginLibrary library(pluginPath);
-    if (!library.loaded()) return fail(pathText(pluginPath) + ": cannot load the plug-in: " + library.error());
     PluginApi api;
-    std::string missing;
-    if (!resolvePluginApi(library, api, missing))
-        return fail(pathText(pluginPath) + ": the plug-in has no export " + missing);
+    if (!loadPlugin(library, pluginPath, api)) return kBadUsage;
 
     ConditionList* list = api.loadConfig(load.c_str());
     if (list == nullptr) {
         // Said as rules check says it; the generic line only if memory ran out.
         const std::string reason = refusalText(config, pathText(config));
         return fail(reason.empty() ? pathText(config) + ": acLoadConfig returned null" : reason);
-    }
-
-    if (edit) {
-        bool written = false;
-        const bool edited = editRules(library, list, saved.scratchForPlugin(), error) && saved.commit(written, error);
-        api.releaseConfig(list);
-        return edited ? kAllRead : fail(error);
     }
 
     const FileList files = collectImageFiles(options->paths, options->followLinks);

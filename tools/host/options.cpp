@@ -5,7 +5,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include "text/path_text.h"
 #include "rules/rule_file_choice.h"
 
 std::filesystem::path pathFromArgument(const std::string& arg) {
@@ -113,10 +112,9 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
     edit->add_option("--plugin", plugin, "Plug-in library (default: the one beside the program)")->type_name("PATH");
 
     CLI::App* rules = app.add_subcommand("rules", "List, check or change the rules of a rule file, without the dialogs");
-    const std::filesystem::path user = userRuleFile();
-    rules->footer("Without --config: your own rule file, " +
-                  (user.empty() ? std::string("in a home folder this environment does not name") : pathText(user)) +
-                  "; list and check read the shipped examples while it is missing.");
+    rules->footer(std::string("Without --config: your own rule file, ") + userRuleFileWords() +
+                  "; while there is none, list and check read the shipped examples, and a change starts from them "
+                  "and saves them with it as your own.");
     rules->add_option("--config", config, "Rule file (default: your own)")->type_name("FILE");
     std::vector<std::pair<CLI::App*, RulesRequest::Action>> leaves;
     for (const RulesLeaf& leaf : kRulesLeaves) {
@@ -182,10 +180,11 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
                 if (sub->get_option_no_throw("N") != nullptr && options.rules.ruleNumber.empty())
                     missing = "rules " + sub->get_name() + ": no rule number given (rules list shows them";
                 // Only the options given change a rule.
-                for (const auto& [name, value, field] : {std::tuple{"--attribute", &attribute, &options.rules.rule.attribute},
-                                                         {"--category", &category, &options.rules.rule.category},
-                                                         {"--area", &area, &options.rules.rule.area},
-                                                         {"--range", &range, &options.rules.rule.range}}) {
+                for (const auto& [name, value, field] :
+                     {std::tuple{"--attribute", &attribute, &options.rules.rule.attribute},
+                      {"--category", &category, &options.rules.rule.category},
+                      {"--area", &area, &options.rules.rule.area},
+                      {"--range", &range, &options.rules.rule.range}}) {
                     const CLI::Option* option = sub->get_option_no_throw(name);
                     if (option != nullptr && option->count() > 0) *field = *value;
                 }

@@ -72,11 +72,32 @@ const char* const kShipped =
     "\xE3\x82\xB5\xE3\x83\xA0\xE3\x83\x8D\xE3\x82\xA4\xE3\x83\xAB | "  // thumb
     "Web,\xE8\xA1\xA8\xE7\xA4\xBA\xE7\x94\xA8";  // web
 
+// The shipped rules as acSaveConfig writes them: the file less its comments.
+std::string shippedAsSaved() {
+    std::string shipped = readBytes((kExamples / "rules.ini").string());
+    while (shipped[0] == ';') shipped.erase(0, shipped.find('\n') + 1);
+    return shipped;
+}
+
+// A rule 'NAME < A' of the given section as acSaveConfig writes it.
+std::string savedRule(int index, const std::string& name, int a) {
+    return "[Condition" + std::to_string(index) + "]\r\n_bEnable=1\r\n_attName=" + name +
+           "\r\n_catName=\r\n_type=0\r\n_a=" + std::to_string(a) +
+           "\r\n_b1=0\r\n_b2=999999999\r\n_cmbA=0\r\n_cmbB1=0\r\n_cmbB2=0\r\n";
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+}
+
 // The shipped examples, made with rules add alone, into the user's own file
 // (seven host runs: only the cases that need them make them).
 class Rules : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A user who starts from no rules: a first add would start from the shipped ones.
+        fs::create_directories(rules.parent_path());
+        writeBytes(rules.string(), "");
         const std::vector<std::vector<std::string>> adds = {
             {"サムネイル", "サイズ", "--area", "< 40000"},
             {"Web", "サイズ", "--range", "40000 <= area < 1000000"},
@@ -101,10 +122,7 @@ protected:
 TEST_F(Rules, ARuleSetMadeOnlyWithRulesAddClassifiesTheExamplesAsTheShippedRulesDo) {
     EXPECT_EQ(classified(dir, {}), kShipped);
     EXPECT_EQ(classified(dir, {"--config", u8(kExamples / "rules.ini")}), kShipped);
-    // The shipped file is what acSaveConfig writes, but for its comments.
-    std::string shipped = readBytes((kExamples / "rules.ini").string());
-    while (shipped[0] == ';') shipped.erase(0, shipped.find('\n') + 1);
-    EXPECT_EQ(readBytes(rules.string()), shipped);
+    EXPECT_EQ(readBytes(rules.string()), shippedAsSaved());
     EXPECT_EQ(linesOf(runHost({"rules", "list", "--json"}, dir).out)[1],
               "{\"number\":2,\"enabled\":true,\"attribute\":\"Web\",\"category\":\"サイズ\",\"condition\":\"40000 ≦ "
               "面積 ＜ 1000000\",\"type\":1,\"a\":999999999,\"cmbA\":0,\"b1\":40000,\"cmbB1\":1,\"b2\":1000000,"
@@ -263,6 +281,52 @@ TEST(RulesHelp, EverySubcommandShowsAnExample) {
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_NE(run.out.find(std::string("Example:\n  pixtagger-host rules ") + command), std::string::npos)
             << run.out;
+    }
+}
+
+// Where a change starts and what it leaves: the user's first change starts
+// from the shipped rules that rules list shows, and makes the user's own
+// folder; a named file's folder is never made; a removal leaves no section
+// beyond the count; a name is judged in code page 932 on any system (under
+// Wine these cases run again with code page 1252: host_rules_cp1252).
+TEST(RulesFile, AChangeStartsFromWhatListShowedAndLeavesOnlyItsRules) {
+    const std::string shipped = shippedAsSaved(), add = "--attribute";
+    const std::string withX = replaced(shipped, "num=7", "num=8") + savedRule(7, "X", 5);
+    const std::string lessVga = replaced(shipped.substr(0, shipped.find("[Condition6]")), "num=7", "num=6");
+    const std::string abc = "[Conditions]\r\nnum=3\r\n" + savedRule(0, "a", 1) + savedRule(1, "b", 2) +
+                            savedRule(2, "c", 3);
+    const std::string bc = "[Conditions]\r\nnum=2\r\n" + savedRule(0, "b", 2) + savedRule(1, "c", 3);
+    const std::string table = "[Conditions]\r\nnum=1\r\n" + savedRule(0, "\x95\x5C", 100);
+    const struct {
+        const char* config;  // under the case's folder; nullptr: the user's own file
+        const char* before;  // nullptr: no file (and for the user's, no folder)
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+        const char* after;  // the file's bytes; empty: not there
+    } cases[] = {
+        {nullptr, nullptr, {"add", add, "X", "--area", "< 5"}, 0, "starting from the shipped examples", withX.c_str()},
+        {nullptr, nullptr, {"remove", "7"}, 0, "7\tdisabled\tVGA", lessVga.c_str()},
+        {"own.ini", abc.c_str(), {"remove", "1"}, 0, "1\tenabled\ta", bc.c_str()},
+        {"own.ini", nullptr, {"add", add, "表", "--area", "< 100"}, 0, "1\tenabled\t表", table.c_str()},
+        {"typo/dir/rules.ini", nullptr, {"add", add, "X", "--area", "< 5"}, 2, "no such folder", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1] + (c.config == nullptr ? "" : std::string(" --config ") + c.config));
+        const TempDir dir;
+        const fs::path file = c.config == nullptr ? userRuleFile(dir) : dir.path() / fs::u8path(c.config);
+        if (c.before != nullptr) writeBytes(file.string(), c.before);
+        std::vector<std::string> args = {"rules"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        if (c.config != nullptr) args.insert(args.end(), {"--config", u8(file)});
+        const HostRun run = runHost(args, dir);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.message), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(fs::exists(file) ? readBytes(file.string()) : std::string(), c.after);
+        if (c.status == 0) {
+            EXPECT_EQ(runHost({"rules", "check", "--config", u8(file)}, dir).out, "");
+        }
+        EXPECT_FALSE(fs::exists(dir.path() / "typo"));
     }
 }
 

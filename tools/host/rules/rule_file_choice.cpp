@@ -2,8 +2,8 @@
 
 #include <system_error>
 
-#include "text/path_text.h"
 #include "system/program_location.h"
+#include "text/path_text.h"
 
 namespace fs = std::filesystem;
 
@@ -25,6 +25,15 @@ bool isShipped(const fs::path& path, const fs::path& shipped) {
     return !shipped.empty() && fs::equivalent(path, shipped, error);
 }
 
+// A folder in a path the user typed is there or the name is mistyped: no
+// command makes one (only the user's own config folder, below).
+std::string missingFolder(const fs::path& file) {
+    std::error_code error;
+    const fs::path folder = fs::absolute(file, error).parent_path();
+    if (error || fs::is_directory(folder, error)) return std::string();
+    return pathText(file) + ": no such folder " + pathText(folder) + " for the rule file";
+}
+
 }  // namespace
 
 RuleFileChoice chooseRuleFile(const fs::path& config, RuleFileUse use) {
@@ -37,6 +46,8 @@ RuleFileChoice chooseRuleFile(const fs::path& config, RuleFileUse use) {
                            "give your own rule file (rules add makes one)";
             return choice;
         }
+        if (writes) choice.error = missingFolder(config);
+        if (!choice.error.empty()) return choice;
         choice.path = config;
         if (writes) choice.saveTo = config;
         return choice;
@@ -50,17 +61,23 @@ RuleFileChoice chooseRuleFile(const fs::path& config, RuleFileUse use) {
     }
     const std::string userText = user.empty() ? std::string("no home folder for a rule file of your own")
                                               : "no rule file of your own (" + pathText(user) + ")";
-    if (!user.empty() && (use == RuleFileUse::Create || (use == RuleFileUse::Edit && shipped.empty()))) {
-        choice.path = choice.saveTo = user;
-    } else if (use == RuleFileUse::Change || (user.empty() && writes)) {
-        choice.error = "no --config given and " + userText + (user.empty() ? "" : "; rules add makes it");
-    } else if (shipped.empty()) {
-        choice.error = "no --config given, " + userText + " and no shipped examples/rules.ini beside the program";
-    } else if (use == RuleFileUse::Edit) {  // the shipped examples are read, never written
+    if (writes && user.empty()) {
+        choice.error = "no --config given and " + userText;
+    } else if (writes && !shipped.empty()) {
+        // What rules list showed is where a change starts: the first one
+        // makes the user's file of the shipped examples and the change.
         choice.path = shipped;
         choice.saveTo = user;
+        choice.makeFolder = true;
         choice.note = "starting from the shipped examples " + pathText(shipped) + "; saving to your own rule file " +
                       pathText(user);
+    } else if (use == RuleFileUse::Change) {
+        choice.error = "no --config given and " + userText + "; rules add makes it";
+    } else if (writes) {
+        choice.path = choice.saveTo = user;
+        choice.makeFolder = true;
+    } else if (shipped.empty()) {
+        choice.error = "no --config given, " + userText + " and no shipped examples/rules.ini beside the program";
     } else {
         choice.path = shipped;
         choice.note = "using the shipped examples " + pathText(shipped) + ": " + userText;

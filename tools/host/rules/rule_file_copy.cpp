@@ -6,13 +6,14 @@
 #include <new>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 #include "config/rule_file_names.h"
-#include "system/file_kind.h"
-#include "text/path_text.h"
 #include "platform/win32.h"
 #include "plugin/profile_path.h"
 #include "rules/rule_file_problems.h"
+#include "system/file_kind.h"
+#include "text/path_text.h"
 
 namespace fs = std::filesystem;
 
@@ -61,8 +62,51 @@ std::string refusalText(const fs::path& file, const std::string& shown) {
     return check.refusal ? problemText(shown, *check.refusal) : std::string();
 }
 
-bool RuleFileCopy::open(const fs::path& file, bool mayBeMissing, std::string& error, bool loadRules) {
+namespace {
+
+// `bytes` in a fresh scratch file, loaded by the plug-in's own code; a
+// refusal is named as rules check names it, with the file as `shown`.
+bool loadCopy(const std::string& bytes, const fs::path& shown, std::optional<ScratchFile>& scratch,
+              std::string& forPlugin, ConditionList& rules, std::string& error) {
+    scratch.emplace(bytes);
+    if (!scratch->ok()) {
+        error = scratch->error();
+        return false;
+    }
+    if (!profilePathForPlugin(scratch->path(), forPlugin, error)) {
+        error = pathText(scratch->path()) + ": " + error;
+        return false;
+    }
+    if (load(forPlugin, rules, error)) return true;
+    const std::string reason = refusalText(scratch->path(), pathText(shown));
+    error = reason.empty() ? pathText(shown) + ": " + error : reason;
+    return false;
+}
+
+// The user's own config folder and those above it that are missing, private
+// to the user as XDG asks (0700). Only this folder is ever made: chooseRuleFile
+// refuses a named file whose folder is missing.
+bool makeOwnFolder(const fs::path& folder, std::string& error) {
+    std::error_code fsError;
+    std::vector<fs::path> missing;
+    for (fs::path at = folder; !at.empty() && !fs::is_directory(at, fsError); at = at.parent_path()) {
+        missing.push_back(at);
+        if (at == at.parent_path()) break;
+    }
+    for (auto at = missing.rbegin(); at != missing.rend() && !fsError; ++at) {
+        if (fs::create_directory(*at, fsError)) fs::permissions(*at, fs::perms::owner_all, fsError);
+        if (fsError) error = pathText(*at) + ": cannot make the folder: " + fsError.message();
+    }
+    return !fsError;
+}
+
+}  // namespace
+
+bool RuleFileCopy::open(const RuleFileChoice& choice, bool mayBeMissing, std::string& error) {
+    const fs::path& file = choice.saveTo.empty() ? choice.path : choice.saveTo;
+    const bool fromShipped = file != choice.path;
     shown_ = file;
+    makeFolder_ = choice.makeFolder;
     const std::string named = pathText(file);
     std::error_code ignored;
     existed_ = fs::exists(file, ignored);
@@ -78,46 +122,66 @@ bool RuleFileCopy::open(const fs::path& file, bool mayBeMissing, std::string& er
     }
     // The stamp before the bytes: a change in between shows at the commit.
     if (existed_) stamp_ = fileStamp(target_);
-    if ((existed_ || !mayBeMissing) && !readRuleFile(file, bytes_, error)) return false;
-    scratch_.emplace(bytes_);
-    if (!scratch_->ok()) {
-        error = scratch_->error();
-        return false;
-    }
-    if (!profilePathForPlugin(scratch_->path(), scratchForPlugin_, error)) {
-        error = pathText(scratch_->path()) + ": " + error;
-        return false;
-    }
-    if (!loadRules || load(scratchForPlugin_, rules_, error)) return true;
-    const std::string reason = refusalText(scratch_->path(), named);
-    error = reason.empty() ? named + ": " + error : reason;
-    return false;
+    if ((existed_ || !(mayBeMissing || fromShipped)) && !readRuleFile(file, bytes_, error)) return false;
+    // The file's own rules: a save removes their sections beyond its count.
+    if (!loadCopy(bytes_, file, scratch_, scratchForPlugin_, rules_, error)) return false;
+    countBefore_ = rules_.size();
+    startForPlugin_ = scratchForPlugin_;
+    if (!fromShipped) return true;
+    std::string shipped;
+    return readRuleFile(choice.path, shipped, error) &&
+           loadCopy(shipped, choice.path, start_, startForPlugin_, rules_, error);
 }
 
 bool RuleFileCopy::save(const ConditionList& changed, bool& written, std::string& error) {
     written = false;
     if (changed == rules_) return true;
-    const std::string named = pathText(shown_);
-    ConditionList check;
     try {
         changed.save(scratchForPlugin_);
     } catch (const std::bad_alloc&) {
-        error = named + ": out of memory saving the rules; the file is unchanged";
+        error = pathText(shown_) + ": out of memory saving the rules; the file is unchanged";
         return false;
     }
-    // The profile calls report no failed write (a full temporary folder):
-    // what did not come back whole is not put in the file's place.
+    return finishSave(changed, written, error);
+}
+
+bool RuleFileCopy::saveMadeElsewhere(bool& written, std::string& error) {
+    written = false;
+    ConditionList saved;
+    if (!load(scratchForPlugin_, saved, error)) {
+        error = pathText(shown_) + ": the plug-in's save does not load back (" + error + "); the file is unchanged";
+        return false;
+    }
+    return finishSave(saved, written, error);
+}
+
+bool RuleFileCopy::finishSave(const ConditionList& saved, bool& written, std::string& error) {
+    const std::string named = pathText(shown_);
     // A removal leaves the old last rule's section beyond the count, where
     // the plug-in ignores it and rules check names it: the sections this
     // change emptied go (those beyond the count before it stay).
-    for (std::size_t i = changed.size(); i < rules_.size(); ++i)
+    for (std::size_t i = saved.size(); i < countBefore_; ++i)
         WritePrivateProfileStringA(rule_file::ruleSection(static_cast<std::uint32_t>(i)).c_str(), nullptr, nullptr,
                                    scratchForPlugin_.c_str());
-    if (!load(scratchForPlugin_, check, error) || !(check == changed)) {
+    // The profile calls report no failed write (a full temporary folder),
+    // and a save does not quote a tab at a name's end, which a hand-written
+    // file can hold: what did not come back as saved is not put in place.
+    ConditionList check;
+    const bool loaded = load(scratchForPlugin_, check, error);
+    std::size_t differs = 0;
+    while (loaded && differs < saved.size() && differs < check.size() && check[differs] == saved[differs]) ++differs;
+    if (!loaded || check.size() != saved.size()) {
         error = named + ": the rules did not come back whole from a scratch copy in " +
                 pathText(scratch_->path().parent_path()) + " (is its disk full?); the file is unchanged";
         return false;
     }
+    if (differs < saved.size()) {
+        error = named + ": rule " + std::to_string(differs + 1) +
+                " would not come back as it is (white space at a name's end that the save does not keep); the file "
+                "is unchanged";
+        return false;
+    }
+    if (!existed_ && makeFolder_ && !makeOwnFolder(target_.parent_path(), error)) return false;
     return commit(written, error);
 }
 
@@ -131,23 +195,14 @@ bool RuleFileCopy::commit(bool& written, std::string& error) {
         return false;
     }
     if (bytes == bytes_) return true;
-    std::error_code fsError;
-    if (!existed_ && target_.has_parent_path()) fs::create_directories(target_.parent_path(), fsError);
-    if (fsError) {
-        error = pathText(target_.parent_path()) + ": cannot make the folder: " + fsError.message();
-        return false;
-    }
-    // A read-only file is one the plug-in's own save could not change
-    // either; replacing it by a rename would pass over its owner's no.
-    constexpr auto kWritable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    if (existed_ && (fs::status(target_, fsError).permissions() & kWritable) == fs::perms::none) {
-        error = named + ": read-only; the file is unchanged";
-        return false;
-    }
+    // No folder is made here: the user's own is made before the save, and a
+    // missing one the user named is refused (staging then fails on it).
     if (existed_ && !stamp_) {
         error = named + ": cannot tell whether another program changes it meanwhile; the file is unchanged";
         return false;
     }
+    // A file this user may not write (read-only, another's) is refused by
+    // the group, as the plug-in's own save could not change it either.
     AtomicFileGroup group;
     if (group.stage(0, target_, bytes, stamp_, error)) {
         error = "not put in place";  // unless the commit reports it done

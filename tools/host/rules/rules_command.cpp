@@ -4,12 +4,12 @@
 #include <new>
 #include <stdexcept>
 
-#include "text/path_text.h"
 #include "rules/rule_arguments.h"
 #include "rules/rule_file_choice.h"
 #include "rules/rule_file_copy.h"
 #include "rules/rule_file_problems.h"
 #include "rules/rule_listing.h"
+#include "text/path_text.h"
 
 namespace fs = std::filesystem;
 
@@ -52,10 +52,10 @@ int check(const fs::path& file) {
     return kProblems;
 }
 
-int list(const fs::path& file, bool json) {
+int list(const RuleFileChoice& choice, bool json) {
     RuleFileCopy copy;
     std::string error;
-    if (!copy.open(file, false, error)) return fail(error);
+    if (!copy.open(choice, false, error)) return fail(error);
     for (std::size_t i = 0; i < copy.rules().size(); ++i) {
         const Condition& rule = copy.rules()[i];
         std::printf("%s\n", (json ? ruleJson(i + 1, rule) : ruleLine(i + 1, rule)).c_str());
@@ -79,12 +79,12 @@ bool checkArguments(const RulesRequest& request, RuleChange& change, std::string
     return error.empty();
 }
 
-int change(const RulesRequest& request, const RuleChange& given, const fs::path& file) {
+int change(const RulesRequest& request, const RuleChange& given, const RuleFileChoice& choice) {
     std::string error;
     const Action action = request.action;
     RuleFileCopy copy;
-    if (!copy.open(file, action == Action::Add, error)) return fail(error);
-    const std::string named = pathText(file);
+    if (!copy.open(choice, action == Action::Add, error)) return fail(error);
+    const std::string named = pathText(choice.saveTo);
     ConditionList rules = copy.rules();
     std::size_t position = rules.size();
     if (action != Action::Add && !parseRuleNumber(request.ruleNumber, rules.size(), position, error))
@@ -122,9 +122,9 @@ int runRules(const RulesRequest& request) {
     say(choice.note);
     try {
         switch (request.action) {
-        case Action::List: return list(choice.path, request.json);
+        case Action::List: return list(choice, request.json);
         case Action::Check: return check(choice.path);
-        default: return change(request, given, choice.path);
+        default: return change(request, given, choice);
         }
     } catch (const std::bad_alloc&) {
         // A file is only ever replaced whole, so no write is left half done.

@@ -12,3 +12,5 @@ std::filesystem::path userRuleFile() {
     if (home == nullptr || !fs::path(home).is_absolute()) return fs::path();
     return fs::path(home) / ".config" / "pixtagger" / "rules.ini";
 }
+
+const char* userRuleFileWords() { return "$XDG_CONFIG_HOME/pixtagger/rules.ini (~/.config/pixtagger/rules.ini)"; }

@@ -17,3 +17,5 @@ std::filesystem::path userRuleFile() {
     if (!appData.is_absolute()) return std::filesystem::path();
     return appData / L"pixtagger" / L"rules.ini";
 }
+
+const char* userRuleFileWords() { return "%APPDATA%\\pixtagger\\rules.ini"; }
