@@ -105,7 +105,8 @@ TEST(AtomicFile, AFileIsReplacedOnlyWhileItIsTheOneReadAndWritable) {
         {"rewritten before staging", true, When::BeforeStage, rewrite, kChanged},
         {"rewritten before the rename", true, When::BeforeCommit, rewrite, kChanged},
         {"removed before the rename", true, When::BeforeCommit, remove, kChanged},
-        {"made before the rename", false, When::BeforeCommit, rewrite, "made by another program meanwhile; left as it is"},
+        {"made before the rename", false, When::BeforeCommit, rewrite,
+         "made by another program meanwhile; left as it is"},
     };
     for (const auto& c : cases) {
         const TempDir dir;

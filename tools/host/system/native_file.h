@@ -34,7 +34,7 @@ enum class Ownership {
     Kept,
     OtherOwner,  // the old file's owner could not be given (only root or an administrator may)
     OtherGroup,  // POSIX: nor its group (one this user is not in)
-    Failed,      // with the reason in `error`
+    Failed,  // with the reason in `error`
 };
 
 // A new file of ours, named by freshTempName in a given folder, made

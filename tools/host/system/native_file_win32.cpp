@@ -100,9 +100,8 @@ Ownership copySecurity(HANDLE from, HANDLE to, std::string& error) {
         error = reason("cannot set the permissions", code);
         return Ownership::Failed;
     }
-    if (owner == nullptr ||
-        SetSecurityInfo(to, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr, nullptr) ==
-            ERROR_SUCCESS)
+    if (owner == nullptr || SetSecurityInfo(to, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr,
+                                            nullptr) == ERROR_SUCCESS)
         return Ownership::Kept;
     PSID now = nullptr;
     PSECURITY_DESCRIPTOR nowDescriptor = nullptr;

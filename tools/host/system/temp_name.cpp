@@ -76,9 +76,9 @@ std::optional<TempName> parseTempName(const std::filesystem::path& fileName) {
     TempName name;
     std::uint64_t pid = 0;
     const bool ours = reader.literal(kPrefix) && reader.hex(name.machine) && reader.literal("-") &&
-                      reader.decimal(pid, UINT32_MAX) && pid != 0 && reader.literal("-") &&
-                      reader.hex(name.process) && reader.literal("-") && reader.decimal(name.counter, UINT64_MAX) &&
-                      reader.literal(kSuffix) && reader.atEnd();
+                      reader.decimal(pid, UINT32_MAX) && pid != 0 && reader.literal("-") && reader.hex(name.process) &&
+                      reader.literal("-") && reader.decimal(name.counter, UINT64_MAX) && reader.literal(kSuffix) &&
+                      reader.atEnd();
     if (!ours) return std::nullopt;
     name.pid = static_cast<std::uint32_t>(pid);
     return name;
