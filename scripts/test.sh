@@ -94,17 +94,10 @@ for _ in $(seq 100); do [ -s build/win64/xvfb-display ] && break; sleep 0.1; don
 [ -s build/win64/xvfb-display ] || { echo "test: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(cat build/win64/xvfb-display)"
 
-# A prefix of the build's own, made once before the suites start in parallel.
+# The suites' prefix and its one Wine session for all of them (booted once,
+# no crash dialog, no window manager) are a fixture of theirs:
+# tests/wine_session.sh, so that ctest alone runs them the same way.
 export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
-fi
-# Xvfb has no window manager: Wine then draws the caption and close box
-# itself, and does not wait for a manager to map or withdraw each window.
-for value in Managed Decorated; do
-  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v "$value" /d N /f >/dev/null 2>&1
-done
-/usr/lib/wine/wineserver -w
 run_suites win64
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 kill "$xvfb_pid" 2>/dev/null || true

@@ -8,6 +8,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "system/windows_error.h"
 #else
 #include <sys/wait.h>
 #endif
@@ -92,9 +94,14 @@ HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, co
                                                        : std::filesystem::u8path(program);
     std::wstring command = argument(host.wstring());
     for (const std::string& arg : args) command += L" " + argument(std::filesystem::u8path(arg).wstring());
+    // Why the host gave no answer, for the failing test's message.
+    const auto failed = [&run](const std::string& what, DWORD code) {
+        run.err = "runHost: " + what + ": " + windowsErrorText(code) + " (error " + std::to_string(code) + ")\n";
+        return run;
+    };
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readOut = nullptr, writeOut = nullptr;
-    if (!CreatePipe(&readOut, &writeOut, &inherit, 0)) return run;
+    if (!CreatePipe(&readOut, &writeOut, &inherit, 0)) return failed("cannot make a pipe", GetLastError());
     SetHandleInformation(readOut, HANDLE_FLAG_INHERIT, 0);
     const std::string errFile = scratch.file("stderr.txt");
     HANDLE err = CreateFileW(std::filesystem::u8path(errFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -110,6 +117,7 @@ HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, co
     std::wstring variables = environmentBlock(isolated(scratch, environment));
     const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                                         variables.data(), cwd.empty() ? nullptr : folder.c_str(), &startup, &process);
+    const DWORD startError = GetLastError();
     CloseHandle(writeOut);  // the child's copy keeps the pipe open until it exits
     CloseHandle(err);
     if (started) {
@@ -123,11 +131,16 @@ HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, co
         CloseHandle(process.hProcess);
     }
     CloseHandle(readOut);
+    if (!started) return failed("cannot start " + host.u8string(), startError);
     run.err = readBytes(errFile);
     // The Windows console functions may end lines with CR LF.
     for (std::string* text : {&run.out, &run.err}) {
         for (std::size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
     }
+    // An exception's code (0xC0000005, an access violation), not a status the host chose.
+    char code[40];
+    std::snprintf(code, sizeof code, "runHost: the host ended by 0x%08lX\n", static_cast<unsigned long>(run.status));
+    if (static_cast<DWORD>(run.status) >= 0xC0000000u) run.err += code;
     return run;
 }
 
