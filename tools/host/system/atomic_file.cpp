@@ -97,9 +97,11 @@ std::vector<AtomicFileGroup::Outcome> AtomicFileGroup::commit() {
     // Nothing is renamed before its bytes are on the disk: a crash or a
     // power cut leaves each target as it was or as it is meant to be.
     std::vector<const NativeTempFile*> files;
+    files.reserve(entries.size());
     for (const Entry& entry : entries) files.push_back(&entry.temp);
     const std::vector<std::string> flushed = flush_->flush(files);
     std::vector<Outcome> outcomes;
+    outcomes.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         std::string error = flushed[i];
         if (error.empty()) entries[i].put(error);
