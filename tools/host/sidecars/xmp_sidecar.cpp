@@ -7,8 +7,9 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "images/exiv2_xmp_lock.h"
 #include "sidecars/xmp_facts.h"
@@ -196,7 +197,12 @@ Rewrite rewriteSidecar(const std::string& bytes, const std::vector<Keyword>& key
     resetXmpNamespaces();
     Exiv2::XmpData xmp;
     if (!decode(bytes, xmp, error)) return Rewrite::Refused;
-    edits = applyKeywords(xmp, keywords);
+    try {
+        edits = applyKeywords(xmp, keywords);
+    } catch (const std::runtime_error& e) {  // a keyword property in a form we do not edit
+        error = e.what();
+        return Rewrite::Refused;
+    }
     if (!edits.any()) return Rewrite::Unchanged;
     // The file's own statement of its values, read apart from Exiv2, which
     // the new packet must match outside our keywords.
@@ -220,10 +226,10 @@ bool readKeywordState(const std::string& bytes, std::vector<KeywordState>& state
 
 std::vector<bool> repeatedImages(const std::vector<fs::path>& images) {
     std::vector<bool> repeated(images.size());
-    std::unordered_map<fs::path::string_type, bool> seen;
+    std::unordered_set<fs::path::string_type> seen;
     for (std::size_t i = 0; i < images.size(); ++i) {
         std::error_code ignored;  // a path that will not resolve is refused later anyway
-        repeated[i] = !seen.emplace(nameKey(fs::absolute(images[i], ignored).lexically_normal()), true).second;
+        repeated[i] = !seen.insert(nameKey(fs::absolute(images[i], ignored).lexically_normal())).second;
     }
     return repeated;
 }
@@ -235,18 +241,17 @@ fs::path SidecarRun::claim(const FileStamp& stamp, const fs::path& image) {
 }
 
 SidecarResult SidecarRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
+    std::string reason;
     try {
         return syncOrThrow(image, keywords, tag);
     } catch (const std::bad_alloc&) {
-        return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false},
-                      "out of memory; left as it is");
-    } catch (const std::exception& e) {
-        return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false},
-                      std::string(e.what()) + "; left as it is");
+        reason = "out of memory";
+    } catch (const std::exception& e) {  // Exiv2's own errors among them
+        reason = e.what();
     } catch (...) {
-        return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false},
-                      "an unknown error; left as it is");
+        reason = "an unknown error";
     }
+    return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false}, reason + "; left as it is");
 }
 
 SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {

@@ -58,8 +58,9 @@ private:
 
 // The new packet for a sidecar that holds `bytes`, in `packet`, with the
 // edits that make it. Refused, with a one-line reason, for a file this
-// program cannot rewrite faithfully. Throws only what Exiv2 or the memory
-// throws (SidecarRun::sync catches it).
+// program cannot rewrite faithfully (keyword properties in a form it does
+// not edit included). Throws only what Exiv2 or the memory throws
+// (SidecarRun::sync catches it).
 enum class Rewrite { Unchanged, Changed, Refused };
 Rewrite rewriteSidecar(const std::string& bytes, const std::vector<Keyword>& keywords, std::string& packet,
                        KeywordEdits& edits, std::string& error);

@@ -125,14 +125,17 @@ bool keywordNamespacesIntact(std::string& error) {
 void releaseXmpNamespaces() { Exiv2::XmpParser::terminate(); }
 
 KeywordEdits applyKeywords(Exiv2::XmpData& xmp, const std::vector<Keyword>& keywords) {
+    const std::vector<KeywordState> states = keywordState(xmp);  // every check before the first change
     struct Plan {
-        Items present, record, wanted;
+        const Items& present;
+        const Items& record;
+        Items wanted;
     };
     std::vector<Plan> plans;
-    for (const Property& property : kProperties) {  // every check before the first change
-        Plan plan{itemsOf(xmp, property.key), itemsOf(xmp, property.recordKey), {}};
+    for (std::size_t p = 0; p < states.size(); ++p) {
+        Plan plan{states[p].present, states[p].record, {}};
         for (const Keyword& keyword : keywords) {
-            const std::string value = valueFor(property, keyword);
+            const std::string value = valueFor(kProperties[p], keyword);
             if (!contains(plan.wanted, value)) plan.wanted.push_back(value);
         }
         plans.push_back(std::move(plan));
