@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Builds the static third-party libraries of the Windows host for both mingw
 # targets, from Debian 12's own source packages, and caches them:
-# expat, Exiv2 (with XMP and BMFF), libheif (no codecs: sizes only), and the
-# JPEG XL decoder with brotli and highway; zlib is Debian's libz-mingw-w64-dev.
+# expat, Exiv2 (with XMP and BMFF), and the JPEG XL decoder with brotli and highway; zlib is Debian's libz-mingw-w64-dev.
 #
 # Usage (as root):
 #   windows-libs.sh           builds when needed; the last line of stdout is
@@ -20,13 +19,12 @@
 #
 # A consumer compiles with -I<root>/<target>/include -DJXL_STATIC_DEFINE (without
 # it libjxl's headers ask for __imp_Jxl* from a DLL), links with -L<root>/<target>/lib
-#   -lexiv2 -lexiv2-xmp -lexpat -lheif -ljxl_dec -lbrotlidec-static
+#   -lexiv2 -lexiv2-xmp -lexpat -ljxl_dec -lbrotlidec-static
 #   -lbrotlicommon-static -lhwy -lz -lpsapi -lws2_32 -lshell32
 # and, since all of them are C++ or need the C++ runtime, links with g++ and
 # -static -static-libgcc -static-libstdc++ so that no runtime DLL is needed.
-# libheif needs no define with mingw (its dllimport is for MSVC only); libjxl
-# names its static decoder libjxl_dec.a under mingw. The CMake packages under
-# lib/cmake (exiv2: target exiv2lib; libheif: heif; expat; hwy) name this path:
+# libjxl names its static decoder libjxl_dec.a under mingw. The CMake packages
+# under lib/cmake (exiv2: target exiv2lib; expat; hwy) name this path:
 # Exiv2's needs find_package(Threads) and find_package(ZLIB) first, with
 # ZLIB_LIBRARY=/usr/<target>/lib/libz.a (else CMake picks libz.dll.a). libjxl
 # and brotli have none here: link them by name.
@@ -46,7 +44,7 @@ readonly SUITE=bookworm
 readonly TARGETS=(i686-w64-mingw32 x86_64-w64-mingw32)
 # Built in this order; lcms2 gives only headers (libjxl's configure looks for
 # them; its decoder uses no lcms2 code).
-readonly PACKAGES=(expat exiv2 libheif brotli highway jpeg-xl lcms2)
+readonly PACKAGES=(expat exiv2 brotli highway jpeg-xl lcms2)
 readonly REFRESH_AFTER=86400 # seconds before the private index is fetched anew
 readonly LOG=$CACHE/build.log
 
@@ -321,7 +319,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOF
-  # pkg-config sees only this prefix (libheif would find the machine's gdk-pixbuf).
+  # pkg-config sees only this prefix, never the machine's own libraries.
   export PKG_CONFIG_LIBDIR=$p/lib/pkgconfig PKG_CONFIG_PATH=
 
   configure "$t" expat "$work/src/expat/expat" -DEXPAT_SHARED_LIBS=OFF -DEXPAT_BUILD_TOOLS=OFF \
@@ -340,13 +338,6 @@ EOF
   compile "$t" exiv2
   install_built "$t" exiv2
   mark "$t" exiv2
-
-  configure "$t" libheif "$work/src/libheif" -DENABLE_PLUGIN_LOADING=OFF -DWITH_LIBDE265=OFF \
-    -DWITH_X265=OFF -DWITH_DAV1D=OFF -DWITH_AOM_DECODER=OFF -DWITH_AOM_ENCODER=OFF -DWITH_SvtEnc=OFF \
-    -DWITH_RAV1E=OFF -DWITH_EXAMPLES=OFF -DWITH_DEFLATE_HEADER_COMPRESSION=OFF
-  compile "$t" libheif heif
-  install_built "$t" libheif
-  mark "$t" libheif
 
   # Only the static libraries (the default target also makes DLLs and a tool);
   # the encoder too, since libjxl's configure looks for all three.
@@ -450,7 +441,6 @@ build() { # KEY
 
   licenses exiv2 "$work/src/exiv2" COPYING
   licenses expat "$work/src/expat" COPYING
-  licenses libheif "$work/src/libheif" COPYING
   licenses libjxl "$work/src/jpeg-xl" LICENSE PATENTS
   licenses brotli "$work/src/brotli" LICENSE
   licenses highway "$work/src/highway" LICENSE

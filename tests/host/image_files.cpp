@@ -133,7 +133,7 @@ Bytes tiffWith(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& entri
 }  // namespace
 
 void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std::uint32_t exifWidth,
-               std::uint32_t exifHeight) {
+               std::uint32_t exifHeight, bool wideIpma) {
     struct Item {
         const char* type;
         std::uint32_t width, height;
@@ -146,7 +146,8 @@ void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std:
         return box(type, {be(static_cast<std::uint32_t>(from), 2), be(static_cast<std::uint32_t>(to.size()), 2), ids});
     };
     std::vector<Item> all;
-    for (const HeifItem& it : items) all.push_back({it.columns > 0 ? "grid" : "hvc1", it.width, it.height, {0}, {}});
+    for (const HeifItem& it : items)
+        all.push_back({it.columns > 0 ? "grid" : "hvc1", it.width, it.height, Bytes(it.dataBytes, 0), {}});
     for (std::size_t i = 0; i < items.size(); ++i) {
         const HeifItem& it = items[i];
         if (it.columns > 0) {  // the grid's descriptor: 16-bit sizes, rows and columns less one
@@ -154,7 +155,7 @@ void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std:
             std::vector<std::size_t> tiles;
             for (std::uint32_t n = 0; n < it.columns * it.rows; ++n) {
                 tiles.push_back(all.size() + 1);
-                all.push_back({"hvc1", it.tileSize, it.tileSize, {0}, {}});
+                all.push_back({"hvc1", it.tileSize, it.tileSize, Bytes(it.dataBytes, 0), {}});
             }
             all[i].refs = ref("dimg", i + 1, tiles);
         }
@@ -170,6 +171,8 @@ void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std:
     for (const Item& item : all) dataSize += item.data.size();
     const auto layout = [&](std::size_t dataAt) {
         Bytes infe, iref, ipco = box("hvcC", {{1}, Bytes(22, 0)}), ipma, iloc, mdat;
+        const std::uint32_t first = wideIpma ? 202 : 2;  // the first ispe's index
+        for (std::uint32_t pad = 2; pad < first; ++pad) ipco = cat({ipco, box("free", {})});
         std::uint32_t images = 0;
         std::vector<std::pair<std::uint32_t, std::uint32_t>> sizes;  // one ispe each, as phones share them
         for (std::size_t i = 0; i < all.size(); ++i) {
@@ -183,19 +186,22 @@ void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std:
                     ipco = cat({ipco, fullBox("ispe", 0, {be(size.first, 4), be(size.second, 4)})});
                     at = sizes.insert(sizes.end(), size);
                 }
-                ipma = cat({ipma, id, {2, 0x81}, be(static_cast<std::uint32_t>(2 + (at - sizes.begin())), 1)});
+                const auto index = static_cast<std::uint32_t>(first + (at - sizes.begin()));
+                ipma = wideIpma ? cat({ipma, be(static_cast<std::uint32_t>(i + 1), 4), {2, 0x80, 1}, be(index, 2)})
+                                : cat({ipma, id, {2, 0x81}, be(index, 1)});
                 ++images;
             }
             iloc = cat({iloc, id, be(0, 2), be(1, 2), be(static_cast<std::uint32_t>(dataAt + mdat.size()), 4),
                         be(static_cast<std::uint32_t>(all[i].data.size()), 4)});
-            mdat = cat({mdat, all[i].data});
+            mdat.insert(mdat.end(), all[i].data.begin(), all[i].data.end());
         }
         const auto count = be(static_cast<std::uint32_t>(all.size()), 2);
         return cat({box("ftyp", {tag("heic"), be(0, 4), tag("mif1"), tag("heic")}),
                     fullBox("meta", 0,
                             {fullBox("hdlr", 0, {be(0, 4), tag("pict"), Bytes(13, 0)}), fullBox("pitm", 0, {be(1, 2)}),
                              fullBox("iinf", 0, {count, infe}), fullBox("iref", 0, {iref}),
-                             box("iprp", {box("ipco", {ipco}), fullBox("ipma", 0, {be(images, 4), ipma})}),
+                             box("iprp", {box("ipco", {ipco}),
+                                          box("ipma", {be(wideIpma ? 0x01000001 : 0, 4), be(images, 4), ipma})}),
                              fullBox("iloc", 0, {{0x44, 0}, count, iloc})}),
                     box("mdat", {mdat})});
     };

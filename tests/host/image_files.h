@@ -25,14 +25,17 @@ void writeJpegHeaders(const std::string& path, std::uint32_t width, std::uint32_
 // HEIF files built box by box around placeholder tiles, for the cases no
 // encoder writes: `items` in order, the first one primary. A grid item
 // (`columns` > 0) references columns × rows hvc1 items of `tileSize`, made
-// for it; a stale Exif item says `exifWidth` × `exifHeight`.
+// for it, each with `dataBytes` of data (as has a single image); a stale
+// Exif item says `exifWidth` × `exifHeight`. `wideIpma`: ipma version 1
+// with 15-bit indices, past 200 other properties.
 struct HeifItem {
     std::uint32_t width, height;
     std::uint32_t columns = 0, rows = 0, tileSize = 0;
     bool thumbnailOfPrimary = false;
+    std::uint32_t dataBytes = 1;
 };
 void writeHeif(const std::string& path, const std::vector<HeifItem>& items, std::uint32_t exifWidth = 0,
-               std::uint32_t exifHeight = 0);
+               std::uint32_t exifHeight = 0, bool wideIpma = false);
 // A CR3 as Canon lays it out, reduced to the size Exiv2 and exiftool read:
 // IFD0 (the CMT1 box) with ImageWidth and ImageLength, and only when
 // `pixelDimensions` holds them, an Exif directory (CMT2) with

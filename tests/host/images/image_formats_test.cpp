@@ -40,6 +40,12 @@ protected:
              {"thumbnail.heic", "odd.heic", "IMG_0002.HIF", "photo.avif", "grid.avif", "bare.jxl", "boxed.jxl"})
             fs::copy_file(programDirectory() / "format-files" / name, photos / name);
         writeHeif((photos / "IMG_0001.HEIC").string(), {{2048, 1536, 4, 3, 512}, {320, 240, 0, 0, 0, true}});
+        // 200 MP as phones write it: 768 tiles of 512 × 512.
+        writeHeif((photos / "IMG_0005.HEIC").string(), {{16384, 12288, 32, 24, 512}, {320, 240, 0, 0, 0, true}});
+        writeHeif((photos / "wide-ipma.heic").string(), {{1280, 960, 2, 2, 640}, {320, 240}}, 0, 0, true);
+        // Whole meta box, image data cut: the size is in the part that is there.
+        const std::string phone = readBytes((photos / "IMG_0001.HEIC").string());
+        writeBytes((photos / "tiles-cut.heic").string(), phone.substr(0, phone.size() - 4));
         writeHeif((photos / "second.heic").string(), {{640, 480}, {4000, 3000}});
         writeHeif((photos / "stale-exif.heic").string(), {{640, 480}}, 4000, 3000);
         writeCr3((photos / "IMG_0003.CR3").string(), 6000, 4000);
@@ -61,11 +67,12 @@ TEST_F(ImageFormats, EachFileGetsItsPrimaryImagesStoredSize) {
         std::uint32_t width, height;
     } cases[] = {
         // in the walk's sorted order
-        {"IMG_0001.HEIC", 2048, 1536}, {"IMG_0002.HIF", 320, 200},   {"IMG_0003.CR3", 6000, 4000},
-        {"IMG_0004.CR3", 6000, 4000},  {"bare.jxl", 300, 200},       {"boxed.jxl", 300, 200},
-        {"grid.avif", 1280, 960},      {"heic.jpg", 640, 480},       {"jpeg.heic", 1920, 1080},
-        {"odd.heic", 101, 67},         {"photo.avif", 640, 480},     {"second.heic", 640, 480},
-        {"stale-exif.heic", 640, 480}, {"thumbnail.heic", 640, 480},
+        {"IMG_0001.HEIC", 2048, 1536},  {"IMG_0002.HIF", 320, 200},      {"IMG_0003.CR3", 6000, 4000},
+        {"IMG_0004.CR3", 6000, 4000},   {"IMG_0005.HEIC", 16384, 12288}, {"bare.jxl", 300, 200},
+        {"boxed.jxl", 300, 200},        {"grid.avif", 1280, 960},        {"heic.jpg", 640, 480},
+        {"jpeg.heic", 1920, 1080},      {"odd.heic", 101, 67},           {"photo.avif", 640, 480},
+        {"second.heic", 640, 480},      {"stale-exif.heic", 640, 480},   {"thumbnail.heic", 640, 480},
+        {"tiles-cut.heic", 2048, 1536}, {"wide-ipma.heic", 1280, 960},
     };
     const HostRun run = runHost({"classify", "--json", "--config", rules, photos.u8string()}, dir);
     EXPECT_EQ(run.status, 0) << run.err;

@@ -30,7 +30,7 @@ bool cr3Size(const Exiv2::ExifData& exif, ImageSize& size) {
 void initExiv2Reading() {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);  // our own report names unreadable files
     Exiv2::XmpParser::initialize();  // not thread-safe on first use
-    Exiv2::enableBMFF(true);  // CR3; HEIF and AVIF go to libheif instead
+    Exiv2::enableBMFF(true);  // CR3; HEIF and AVIF go to our own reader instead
 }
 
 bool readExiv2Size(std::unique_ptr<Exiv2FileIo> file, ImageKind kind, ImageSize& size, std::string& error) {

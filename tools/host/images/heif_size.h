@@ -1,6 +1,6 @@
-// HEIF and AVIF sizes through libheif: the primary image's, as stored (a
-// grid's whole size, not a tile's; before any rotation), however many other
-// images, thumbnails or stale Exif blocks the file holds.
+// HEIF and AVIF sizes from the `meta` box alone, read in one bounded pass:
+// the primary item (pitm), its properties (ipma into ipco) and the image
+// spatial extent (ispe) among them. Nothing per item is kept.
 #pragma once
 
 #include <string>
@@ -11,7 +11,17 @@ namespace Exiv2 {
 class BasicIo;
 }
 
-// Reads from `file` (open, at any position) only the boxes libheif needs,
-// with libheif's own limits on what a file may claim. False with a one-line
-// reason in `error`.
-bool readHeifSize(Exiv2::BasicIo& file, ImageSize& size, std::string& error);
+// Why a file has no size: a fault of the file, or a limit of ours that a
+// file another reader accepts may exceed (the fuzzing oracle tells them apart).
+enum class HeifRefusal {
+    None,
+    Damaged,  // cut short, no primary item, no size for it
+    Inconsistent,  // a count its box cannot hold; two of what a file holds one of
+                   // (pitm, ipco, ispe, the primary's ipma entry)
+    Limit,  // a meta box beyond kMaxMetaBytes, or no meta among the first boxes
+};
+
+constexpr unsigned long kMaxMetaBytes = 4ul << 20;
+
+// False with a one-line reason in `error` (and its kind in `refusal`).
+bool readHeifSize(Exiv2::BasicIo& file, ImageSize& size, std::string& error, HeifRefusal* refusal = nullptr);

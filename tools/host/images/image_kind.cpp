@@ -25,6 +25,7 @@ ImageKind imageKindOf(const unsigned char* head, std::size_t size) {
     if (size >= 2 && head[0] == 0xFF && head[1] == 0x0A) return ImageKind::Jxl;
     if (size >= sizeof kJxlContainer && std::memcmp(head, kJxlContainer, sizeof kJxlContainer) == 0)
         return ImageKind::Jxl;
+    if (size >= 2 && head[0] == 0xFF && head[1] == 0xD8) return ImageKind::Jpeg;
     if (size < 16 || std::memcmp(head + 4, "ftyp", 4) != 0) return ImageKind::Other;
     // The major brand, then the compatible ones after the minor version.
     if (std::memcmp(head + 8, "crx ", 4) == 0) return ImageKind::Cr3;
@@ -41,6 +42,7 @@ const char* imageKindName(ImageKind kind) {
     case ImageKind::Heif: return "HEIF or AVIF";
     case ImageKind::Jxl: return "JPEG XL";
     case ImageKind::Cr3: return "CR3";
+    case ImageKind::Jpeg: return "JPEG";
     case ImageKind::Other: break;
     }
     return "";

@@ -9,6 +9,7 @@ enum class ImageKind {
     Heif,  // HEIF (HEIC and the rest) and AVIF: an ftyp box with one of their brands
     Jxl,  // JPEG XL, a bare codestream or its container
     Cr3,  // Canon's raw format: an ftyp box of brand "crx "
+    Jpeg,  // FF D8: a JPEG (or a JPEG-based MPO), whose size the frame header holds
 };
 
 // The kind of the file whose first `size` bytes are `head`; a short head is
@@ -16,5 +17,5 @@ enum class ImageKind {
 // of its compatible brands are seen.
 ImageKind imageKindOf(const unsigned char* head, std::size_t size);
 
-// A name for messages: "HEIF or AVIF", "JPEG XL", "CR3", or an empty text for Other.
+// A name for messages: "HEIF or AVIF", "JPEG XL", "CR3", "JPEG", or an empty text for Other.
 const char* imageKindName(ImageKind kind);

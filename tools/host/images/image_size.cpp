@@ -7,6 +7,7 @@
 #include "exiv2_size.h"
 #include "heif_size.h"
 #include "image_kind.h"
+#include "jpeg_size.h"
 #include "jxl_size.h"
 
 void initImageSizeReader() { initExiv2Reading(); }
@@ -32,6 +33,7 @@ bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::stri
         switch (kind) {
         case ImageKind::Heif: return readHeifSize(*file, size, error);
         case ImageKind::Jxl: return readJxlSize(*file, size, error);
+        case ImageKind::Jpeg: return readJpegSize(*file, size, error);
         case ImageKind::Cr3:
         case ImageKind::Other: break;
         }

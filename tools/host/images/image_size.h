@@ -1,6 +1,6 @@
-// Width and height of an image file, read from its header by the library
-// for its kind: libheif (HEIF, AVIF), libjxl (JPEG XL) or Exiv2 (the rest),
-// on every platform alike.
+// Width and height of an image file, read from its header by the reader
+// for its kind: our own (HEIF, AVIF, JPEG), libjxl (JPEG XL) or Exiv2 (the
+// rest, raw files among them), on every platform alike.
 #pragma once
 
 #include <cstdint>
