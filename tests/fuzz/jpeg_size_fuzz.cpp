@@ -3,8 +3,9 @@
 // purpose: Exiv2 searches on past a misplaced marker or a segment that
 // overruns the file, and past a frame header of 0 lines to a later one.
 // Exiv2 also searches past the markers it does not know to have a length
-// (reserved ones, DNL, DHP, EXP, JPGn), which the standard gives one: files
-// with such a marker are not compared.
+// (reserved ones, DNL, DHP, EXP, JPGn), which the standard gives one, and
+// takes JPG (C8) and DAC (CC) for frame headers: files with such a marker
+// are not compared.
 #include <exiv2/exiv2.hpp>
 
 #include <cstddef>
@@ -33,12 +34,12 @@ ImageSize exiv2Size(const std::uint8_t* data, std::size_t size) {
     return out;
 }
 
-// Whether FF is followed anywhere by a marker Exiv2 steps over by searching.
-bool hasMarkerExiv2Searches(const std::uint8_t* data, std::size_t size) {
+// Whether FF is followed anywhere by a marker Exiv2 reads otherwise.
+bool hasMarkerExiv2Misreads(const std::uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i + 1 < size; ++i) {
         const unsigned m = data[i + 1];
-        if (data[i] == 0xFF &&
-            ((m >= 0x02 && m <= 0xBF) || m == 0xDC || m == 0xDE || m == 0xDF || (m >= 0xF0 && m <= 0xFD)))
+        if (data[i] == 0xFF && ((m >= 0x02 && m <= 0xBF) || m == 0xC8 || m == 0xCC || m == 0xDC || m == 0xDE ||
+                                m == 0xDF || (m >= 0xF0 && m <= 0xFD)))
             return true;
     }
     return false;
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool read = readJpegSize(file, ours, error);
     if (read != error.empty()) std::abort();
     const ImageSize theirs = exiv2Size(data, size);
-    if (!read || theirs.width == 0 || theirs.height == 0 || hasMarkerExiv2Searches(data, size)) return 0;
+    if (!read || theirs.width == 0 || theirs.height == 0 || hasMarkerExiv2Misreads(data, size)) return 0;
     if (ours.width != theirs.width || ours.height != theirs.height) {
         std::fprintf(stderr, "ours %ux%u, Exiv2 %ux%u\n", ours.width, ours.height, theirs.width, theirs.height);
         std::abort();
