@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <future>
 #include <map>
 #include <new>
 #include <stdexcept>
@@ -21,6 +22,10 @@
 
 namespace {
 
+// Files classified at a time: enough to keep every core busy past the
+// batches that end each run of them, few enough to weigh little.
+constexpr std::size_t kFilesAtOnce = 4096;
+
 struct Attribute {
     std::string name;  // UTF-8
     std::string category;  // UTF-8; empty: none
@@ -37,25 +42,32 @@ struct Result {
 
 // --xmp: each image's sidecar, on the worker that classified it. The new
 // sidecars wait in one group and reach the disk together when the first of
-// them is about to be printed.
+// them is about to be printed. Files are numbered across the whole run.
 class SidecarStep {
 public:
     // Before the workers start: Exiv2's namespace registry is not for
-    // threads to fill, and the roles need every file of the run.
-    SidecarStep(const Options& options, const std::vector<std::filesystem::path>& files)
-        : run_(options.dryRun ? nullptr : &group_) {
-        if (!options.xmp) return;
+    // threads to fill.
+    explicit SidecarStep(const Options& options) : on_(options.xmp), run_(options.dryRun ? nullptr : &group_) {
+        if (!on_) return;
         registerPixtaggerXmpNamespace();
-        repeated_ = repeatedImages(files);
+        repeats_ = RepeatedImages(options.paths);
     }
     ~SidecarStep() {
-        if (!repeated_.empty()) releaseXmpNamespaces();  // the workers are done
+        if (on_) releaseXmpNamespaces();  // the workers are done
     }
     SidecarStep(const SidecarStep&) = delete;
     SidecarStep& operator=(const SidecarStep&) = delete;
 
+    // Before the workers take `files`, numbered from `first`.
+    void prepare(const std::vector<std::filesystem::path>& files, std::size_t first) {
+        if (!on_) return;
+        first_ = first;
+        repeated_.assign(files.size(), false);
+        for (std::size_t i = 0; i < files.size(); ++i) repeated_[i] = repeats_.repeated(files[i]);
+    }
+
     void update(std::size_t i, const std::filesystem::path& path, Result& r) {
-        if (repeated_[i]) return;
+        if (repeated_[i - first_]) return;
         std::vector<Keyword> keywords;
         for (const Attribute& a : r.attributes) keywords.push_back({a.name, a.category});
         r.sidecar = run_.sync(path, keywords, i);
@@ -78,7 +90,10 @@ public:
     }
 
 private:
-    std::vector<bool> repeated_;
+    bool on_;
+    RepeatedImages repeats_;
+    std::vector<bool> repeated_;  // of the files prepared
+    std::size_t first_ = 0;
     AtomicFileGroup group_;
     SidecarRun run_;
     std::map<std::size_t, std::string> outcomes_;
@@ -228,23 +243,25 @@ private:
 
 }  // namespace
 
-RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
-                        const std::vector<std::filesystem::path>& files, const Options& options, std::FILE* out,
-                        std::FILE* err) {
+RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFiles& files, const Options& options,
+                        std::FILE* out, std::FILE* err) {
     // Reading headers is the cost: every core, this thread's included, takes
     // batches of files, and this thread prints each result once all before
-    // it are printed.
-    SidecarStep sidecarStep(options, files);
+    // it are printed. The files come a few thousand at a time, numbered
+    // from `first` across the run.
+    SidecarStep sidecarStep(options);
     RunReport report;
     std::map<std::string, std::size_t> counts;
     std::size_t sidecars[5] = {};  // by SidecarResult::Status
-    Progress progress(out, err, files.size());
+    Progress progress(out, err, files.count());
+    std::vector<std::filesystem::path> chunk;
+    std::size_t first = 0;
     // Whatever goes wrong with one image is that image's line on the error
     // stream: no exception leaves a worker, and the run goes on.
     const auto work = [&](std::size_t i) {
         Result r;
         try {
-            r = classifyOne(api, list, files[i]);
+            r = classifyOne(api, list, chunk[i]);
         } catch (const std::bad_alloc&) {
             r = Result{};
             r.error = "out of memory reading it";
@@ -252,26 +269,26 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
             r = Result{};
             r.error = oneLine(e.what());
         }
-        if (options.xmp && r.readable) sidecarStep.update(i, files[i], r);
+        if (options.xmp && r.readable) sidecarStep.update(first + i, chunk[i], r);
         return r;
     };
     const auto print = [&](std::size_t i, Result& r, const auto& workAhead) {
         if (r.sidecar.staged) {
             // The files after this one are classified first, as far as
             // results are held, so that one flush to the disk covers them all.
-            if (!sidecarStep.known(i)) workAhead();
-            const std::string error = sidecarStep.committed(i);
+            if (!sidecarStep.known(first + i)) workAhead();
+            const std::string error = sidecarStep.committed(first + i);
             if (!error.empty()) r.sidecar = {SidecarResult::Status::Failed, r.sidecar.path, error, {}, false};
         }
         if (!r.readable) {
             progress.clear();
             ++report.unreadable;
-            std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(files[i]).c_str(), r.error.c_str());
+            std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(chunk[i]).c_str(), r.error.c_str());
         } else {
             ++report.images;
             std::string line = options.json
-                                   ? jsonLine(files[i], r, options.xmp ? sidecarJson(r.sidecar, options.dryRun) : "")
-                                   : textLine(files[i], r);
+                                   ? jsonLine(chunk[i], r, options.xmp ? sidecarJson(r.sidecar, options.dryRun) : "")
+                                   : textLine(chunk[i], r);
             if (options.dryRun && !options.json) line += dryRunLine(r.sidecar);
             if (progress.sharesTerminal()) {
                 progress.clear();
@@ -287,9 +304,29 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
                 std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(r.sidecar.path).c_str(), r.sidecar.error.c_str());
             }
         }
-        progress.update(i + 1);
+        progress.update(first + i + 1);
     };
-    runInOrder<Result>(files.size(), std::thread::hardware_concurrency(), work, print);
+    // A folder listed at the start that cannot be read once its turn comes.
+    std::size_t problemsSaid = files.problems().size();
+    const auto sayNewProblems = [&] {
+        for (; problemsSaid < files.problems().size(); ++problemsSaid) {
+            const ImageFiles::Problem& problem = files.problems()[problemsSaid];
+            progress.clear();
+            std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(problem.path).c_str(), problem.reason.c_str());
+        }
+    };
+    // The next files are listed on a thread of their own while these are
+    // classified: with a file or two a folder, listing costs as much.
+    std::vector<std::filesystem::path> coming;
+    for (files.next(chunk, kFilesAtOnce); !chunk.empty(); chunk.swap(coming)) {
+        sayNewProblems();
+        sidecarStep.prepare(chunk, first);
+        std::future<void> listing = std::async(std::launch::async, [&] { files.next(coming, kFilesAtOnce); });
+        runInOrder<Result>(chunk.size(), std::thread::hardware_concurrency(), work, print);
+        listing.get();
+        first += chunk.size();
+    }
+    sayNewProblems();
     progress.clear();
     std::fflush(out);
 

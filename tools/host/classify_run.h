@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "file_list.h"
 #include "options.h"
 #include "plugin/plugin_api.h"
 
@@ -20,6 +21,7 @@ struct RunReport {
 // and the unreadable files on `err`, and a progress line on `err` when it is
 // a terminal and many files are queued. With --xmp each image's sidecar is
 // brought up to date after its classification, on the same worker thread.
-RunReport classifyFiles(const PluginApi& api, const ConditionList* list,
-                        const std::vector<std::filesystem::path>& files, const Options& options, std::FILE* out,
-                        std::FILE* err);
+// Of the files' problems, those found before the run are the caller's to
+// name; a folder that can no longer be read is named when its turn comes.
+RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFiles& files, const Options& options,
+                        std::FILE* out, std::FILE* err);

@@ -175,22 +175,22 @@ int run(const std::vector<std::string>& args) {
         return fail(reason.empty() ? pathText(config) + ": acLoadConfig returned null" : reason);
     }
 
-    const FileList files = collectImageFiles(options->paths, options->followLinks);
-    for (const FileList::Problem& problem : files.problems)
+    ImageFiles files(options->paths, options->followLinks);
+    for (const ImageFiles::Problem& problem : files.problems())
         std::fprintf(stderr, "pixtagger-host: %s: %s\n", pathText(problem.path).c_str(), problem.reason.c_str());
-    if (files.linkedFoldersLeftOut > 0) {
+    if (files.linkedFoldersLeftOut() > 0) {
         std::fprintf(stderr,
                      "pixtagger-host: %zu linked folder%s left out: symbolic links to folders are followed only "
                      "with -L (--follow)\n",
-                     files.linkedFoldersLeftOut, files.linkedFoldersLeftOut == 1 ? "" : "s");
+                     files.linkedFoldersLeftOut(), files.linkedFoldersLeftOut() == 1 ? "" : "s");
     }
 
     initImageSizeReader();
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    const RunReport report = classifyFiles(api, list, files.files, *options, stdout, stderr);
+    const RunReport report = classifyFiles(api, list, files, *options, stdout, stderr);
     api.releaseConfig(list);
-    return report.unreadable + report.sidecarsFailed + files.problems.size() == 0 ? kAllRead : kSomeUnreadable;
+    return report.unreadable + report.sidecarsFailed + files.problems().size() == 0 ? kAllRead : kSomeUnreadable;
 }
 
 }  // namespace

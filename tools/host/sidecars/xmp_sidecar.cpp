@@ -2,6 +2,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <mutex>
@@ -224,14 +225,55 @@ bool readKeywordState(const std::string& bytes, std::vector<KeywordState>& state
     return true;
 }
 
-std::vector<bool> repeatedImages(const std::vector<fs::path>& images) {
-    std::vector<bool> repeated(images.size());
-    std::unordered_set<fs::path::string_type> seen;
-    for (std::size_t i = 0; i < images.size(); ++i) {
-        std::error_code ignored;  // a path that will not resolve is refused later anyway
-        repeated[i] = !seen.insert(nameKey(fs::absolute(images[i], ignored).lexically_normal())).second;
+namespace {
+
+fs::path::string_type absoluteKey(const fs::path& path) {
+    std::error_code ignored;  // a path that will not resolve is refused later anyway
+    return nameKey(fs::absolute(path, ignored).lexically_normal());
+}
+
+// A key ending in a separator begins another exactly when its path holds
+// the other's.
+fs::path::string_type withSeparator(fs::path::string_type key) {
+    if (key.empty() || key.back() != fs::path::preferred_separator) key += fs::path::preferred_separator;
+    return key;
+}
+
+bool startsWith(const fs::path::string_type& text, const fs::path::string_type& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
+}  // namespace
+
+RepeatedImages::RepeatedImages(const std::vector<fs::path>& given) {
+    std::vector<fs::path::string_type> keys;
+    keys.reserve(given.size());
+    for (const fs::path& path : given) keys.push_back(withSeparator(absoluteKey(path)));
+    // Sorted, the keys a key begins follow it: a stack holds those that
+    // begin the one at hand.
+    std::sort(keys.begin(), keys.end());
+    std::vector<bool> overlaps(keys.size());
+    std::vector<std::size_t> holding;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        while (!holding.empty() && !startsWith(keys[i], keys[holding.back()])) holding.pop_back();
+        if (!holding.empty()) overlaps[i] = true;
+        for (std::size_t h : holding) overlaps[h] = true;
+        holding.push_back(i);
     }
-    return repeated;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (overlaps[i]) overlapping_.insert(std::move(keys[i]));
+    }
+}
+
+bool RepeatedImages::repeated(const fs::path& image) {
+    if (overlapping_.empty()) return false;
+    fs::path::string_type key = absoluteKey(image);
+    const fs::path::string_type within = withSeparator(key);
+    for (std::size_t at = within.find(fs::path::preferred_separator); at != fs::path::string_type::npos;
+         at = within.find(fs::path::preferred_separator, at + 1)) {
+        if (overlapping_.count(within.substr(0, at + 1)) != 0) return !seen_.insert(std::move(key)).second;
+    }
+    return false;
 }
 
 fs::path SidecarRun::claim(const FileStamp& stamp, const fs::path& image) {

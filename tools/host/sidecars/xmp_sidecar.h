@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "sidecars/lightroom_pairs.h"
@@ -23,8 +24,21 @@ struct SidecarResult {
 };
 
 // The images of a run whose sidecar is handled at an earlier place: an image
-// named twice is one image.
-std::vector<bool> repeatedImages(const std::vector<std::filesystem::path>& images);
+// named twice is one image. Only an image under two of the paths given (one
+// given twice, or inside another) can be named twice, so only the names
+// under such paths are kept.
+class RepeatedImages {
+public:
+    RepeatedImages() = default;  // nothing given
+    explicit RepeatedImages(const std::vector<std::filesystem::path>& given);
+    // Whether `image` was named before; asked in the run's order.
+    bool repeated(const std::filesystem::path& image);
+
+private:
+    using Keys = std::unordered_set<std::filesystem::path::string_type>;
+    Keys overlapping_;  // of given paths, each ending in a separator
+    Keys seen_;
+};
 
 // What the sidecars of one run share: the folders' Lightroom pairs, and
 // which image claimed which sidecar file, so that no file is the sidecar of
