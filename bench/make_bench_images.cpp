@@ -8,7 +8,15 @@
 //   today      what phones and editors save now: HEICs laid out as phones
 //              write them (a grid of 512 x 512 tiles, a thumbnail, Exif),
 //              and copies of files from Debian's encoders (a HEIC with a
-//              thumbnail, AVIF, JPEG XL bare and boxed) in the given folder.
+//              thumbnail, AVIF, JPEG XL bare and boxed) in the given folder;
+//   phone-12, phone-50, phone-200
+//              HEICs of 12, 50 and 200 MP as phones write them, with tile
+//              data of a real photo's size (60 KB a tile), so that a reader
+//              that reads more than the header pays for it;
+//   camera-jpeg
+//              only the camera set's JPEGs;
+//   library    COUNT names, in folders of 100, all hard links to one JPEG:
+//              a library's shape for the host's memory, at any count.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -87,17 +95,32 @@ void save(const std::string& path, const Bytes& bytes) {
 
 int main(int argc, char** argv) {
     const std::string set = argc == 5 ? argv[1] : "";
-    if (set != "generated" && set != "camera" && set != "today") {
+    const bool phone = set.compare(0, 6, "phone-") == 0;
+    if (set != "generated" && set != "camera" && set != "today" && set != "camera-jpeg" && set != "library" &&
+        set != "phone-12" && set != "phone-50" && set != "phone-200") {
         std::fprintf(stderr,
-                     "usage: make_bench_images generated|camera FOLDER COUNT EXAMPLES_IMAGES_FOLDER\n"
-                     "       make_bench_images today FOLDER COUNT ENCODED_FILES_FOLDER\n");
+                     "usage: make_bench_images generated|camera|camera-jpeg|library FOLDER COUNT EXAMPLES_IMAGES_FOLDER\n"
+                     "       make_bench_images today FOLDER COUNT ENCODED_FILES_FOLDER\n"
+                     "       make_bench_images phone-12|phone-50|phone-200 FOLDER COUNT -\n");
         return 2;
     }
-    const bool camera = set == "camera";
+    const bool camera = set == "camera" || set == "camera-jpeg";
     const fs::path folder = argv[2];
     const int count = std::atoi(argv[3]);
     const fs::path examples = argv[4];
     fs::create_directories(folder);
+    if (set == "library") {
+        const fs::path original = folder / "original.jpg";
+        fs::copy_file(examples / "screen.jpg", original, fs::copy_options::overwrite_existing);
+        for (int i = 0; i < count; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%05d/%08d.jpg", i / 100, i);
+            if (i % 100 == 0) fs::create_directories(folder / fs::path(name).parent_path());
+            fs::create_hard_link(original, folder / name);
+        }
+        fs::remove(original);
+        return 0;
+    }
     const Bytes jpeg = camera ? cameraJpeg(readFile(examples / "screen.jpg")) : Bytes();
     // Sensor sizes of common cameras, in turn.
     static const std::uint32_t kSensors[][2] = {{6000, 4000}, {5472, 3648}, {4000, 3000}, {6240, 4160}};
@@ -105,6 +128,19 @@ int main(int argc, char** argv) {
         char name[32];
         std::snprintf(name, sizeof name, "%06d", i);
         const std::string base = (folder / name).string();
+        if (phone) {
+            // 4:3, in tiles of 512: 48, 192 and 768 of them.
+            const std::uint32_t columns = set == "phone-12" ? 8 : set == "phone-50" ? 16 : 32;
+            const std::uint32_t rows = columns * 3 / 4;
+            writeHeif(base + ".heic",
+                      {{columns * 512, rows * 512, columns, rows, 512, false, 60000}, {320, 240, 0, 0, 0, true, 8000}},
+                      columns * 512, rows * 512);
+            continue;
+        }
+        if (set == "camera-jpeg") {
+            save(base + ".jpg", jpeg);
+            continue;
+        }
         if (set == "today") {
             // Phones' sizes, in turn, in tiles of 512: 12 MP landscape and portrait, 48 MP.
             static const std::uint32_t kPhones[][4] = {{4032, 3024, 8, 6}, {3024, 4032, 6, 8}, {8064, 6048, 16, 12}};

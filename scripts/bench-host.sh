@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Times `pixtagger-host classify` on two sets of image files, side by side
+# Times `pixtagger-host classify` on sets of image files, side by side
 # with the floor (bench/read_floor: open, read 4 KB, close each file, one
 # thread) and the tools a user would otherwise reach for, ImageMagick's
-# `identify -ping` and `exiftool -fast2`, each with its ratio to the floor.
+# `identify -ping` and `exiftool -fast2`, each with its ratio to the floor
+# and its CPU seconds (user + system: the host uses every core, the others
+# one), then the host's peak memory on libraries of 10^4 to 10^6 files.
 # Sets: "generated" (small files of six formats), "camera" (JPEGs with a
 # 60 KB Exif thumbnail before the frame, TIFF-based raw files with a preview
 # first) and "today" (HEICs laid out as phones write them, a grid of tiles
@@ -11,17 +13,22 @@
 # times (default 3) and the best run counts, the peers once.
 # The win64 host of PIXTAGGER_WIN64_BUILD (build/win64), when it is built,
 # is timed under wine64 beside them (Wine's start-up included).
-# Usage: [PIXTAGGER_BUILD=build/linux] [PIXTAGGER_WIN64_BUILD=build/win64] [REPEAT=3] bench-host.sh [COUNT]
-#        (COUNT defaults to 10000)
+# PIXTAGGER_HOST times another build's host (a pixtagger-host beside its
+# plug-in) on the same sets, for figures before and after a change.
+# Usage: [PIXTAGGER_BUILD=build/linux] [PIXTAGGER_HOST=...] [PIXTAGGER_WIN64_BUILD=build/win64] [REPEAT=3] [SETS="..."]
+#        [MEMORY="..."] bench-host.sh [COUNT]     (COUNT, of the first three sets, defaults to 10000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-10000}
 build=${PIXTAGGER_BUILD:-build/linux}
 win64=${PIXTAGGER_WIN64_BUILD:-build/win64}
 repeat=${REPEAT:-3}
+host_program=${PIXTAGGER_HOST:-$build/pixtagger-host}
+sets=${SETS:-generated camera today phone-12 phone-50 phone-200 camera-jpeg}
+memory=${MEMORY-10000 100000 1000000}
 
 bash scripts/setup.sh native
-for tool in identify:imagemagick exiftool:libimage-exiftool-perl heif-enc:libheif-examples avifenc:libavif-bin cjxl:libjxl-tools; do
+for tool in /usr/bin/time:time identify:imagemagick exiftool:libimage-exiftool-perl heif-enc:libheif-examples avifenc:libavif-bin cjxl:libjxl-tools; do
   if ! command -v "${tool%%:*}" >/dev/null; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${tool#*:}" >/dev/null
   fi
@@ -29,57 +36,82 @@ done
 cmake -S . -B "$build" -G Ninja -Wno-dev -DPIXTAGGER_BENCHMARKS=ON >/dev/null
 ninja -C "$build" -j2 pixtagger pixtagger-host make_bench_images read_floor >/dev/null
 
-now() { date +%s.%N; }
-# Wall time of one run of the command, in seconds; its output is dropped.
-timed() {
-  local start
-  start=$(now)
-  "$@" >/dev/null 2>&1 || true  # the peers fail on files they cannot read; the time still counts
-  awk -v a="$start" -v b="$(now)" 'BEGIN { printf "%.3f", b - a }'
+# One run of the command: "WALL CPU PEAK_KB" (seconds, user + system
+# seconds, peak resident set); its output is dropped.
+measured() {
+  local out
+  out=$(mktemp)
+  /usr/bin/time -f '%e %U %S %M' -o "$out" "$@" >/dev/null 2>&1 || true  # the peers fail on files they cannot read; the time still counts
+  # The last line: GNU time puts a failed command's status before it.
+  tail -n 1 "$out" | awk '{ printf "%.3f %.3f %d", $1, $2 + $3, $4 }'
+  rm -f "$out"
 }
+# The best of REPEAT runs, by wall time.
 best() {
-  local best_time="" t
+  local best_run="" run
   for _ in $(seq "$repeat"); do
-    t=$(timed "$@")
-    if [ -z "$best_time" ] || awk -v t="$t" -v b="$best_time" 'BEGIN { exit !(t < b) }'; then best_time=$t; fi
+    run=$(measured "$@")
+    if [ -z "$best_run" ] || awk -v t="${run%% *}" -v b="${best_run%% *}" 'BEGIN { exit !(t < b) }'; then best_run=$run; fi
   done
-  echo "$best_time"
+  echo "$best_run"
 }
 
 # The encoders' files, as the host suites make them.
 encoded=build/bench-encoded
 [ -d "$encoded" ] || bash tests/host/make_format_files.sh "$encoded"
 
-for set in generated camera today; do
-  images=build/bench-$set-$count
+for set in $sets; do
+  n=$count
+  case $set in
+    phone-12) n=300 ;;
+    phone-50) n=200 ;;
+    phone-200) n=100 ;;
+    camera-jpeg) n=1000 ;;
+  esac
+  images=build/bench-$set-$n
   if [ ! -d "$images" ]; then
     templates=examples/images
     [ "$set" = today ] && templates=$encoded
-    "$build/make_bench_images" "$set" "$images.partial" "$count" "$templates"
+    "$build/make_bench_images" "$set" "$images.partial" "$n" "$templates"
     mv "$images.partial" "$images"
   fi
   # Warm the file cache, so that no program pays for the first read.
   cat "$images"/* >/dev/null
 
   floor=$(best "$build/read_floor" "$images")
-  host=$(best "$build/pixtagger-host" classify --config examples/rules.ini "$images")
+  host=$(best "$host_program" classify --config examples/rules.ini "$images")
   wine=""
   if [ -f "$win64/pixtagger-host.exe" ] && [ -x /usr/lib/wine/wine64 ]; then
     # A path from / is one on Wine's current drive, which maps this machine's root.
     wine=$(best env WINEPREFIX="$PWD/$win64/wineprefix" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 \
       "$win64/pixtagger-host.exe" classify --config examples/rules.ini "$PWD/$images")
   fi
-  identify=$(timed identify -ping -format '%w %h\n' "$images"/*)
-  exiftool=$(timed exiftool -fast2 -q -s3 -ImageWidth -ImageHeight "$images")
+  identify=$(measured identify -ping -format '%w %h\n' "$images"/*)
+  exiftool=$(measured exiftool -fast2 -q -s3 -ImageWidth -ImageHeight "$images")
 
-  echo "$set set: $count files in $images ($(du -shL "$images" | cut -f1))"
+  echo "$set set: $n files in $images ($(du -shL "$images" | cut -f1))"
   awk -v f="$floor" -v h="$host" -v w="$wine" -v i="$identify" -v e="$exiftool" 'BEGIN {
-    row("floor (open, read 4 KB, close)", f)
-    row("pixtagger-host classify", h)
-    if (w != "") row("pixtagger-host.exe under wine64", w)
-    row("identify -ping", i)
-    row("exiftool -fast2", e)
-    printf "  pixtagger-host is %.1f times faster than identify -ping, %.1f times faster than exiftool -fast2\n", i / h, e / h
+    split(f, F); split(h, H); split(i, I); split(e, E)
+    printf "  %-32s %8s  %12s  %8s\n", "", "wall", "", "CPU"
+    row("floor (open, read 4 KB, close)", F)
+    row("pixtagger-host classify", H)
+    if (w != "") { split(w, W); row("pixtagger-host.exe under wine64", W) }
+    row("identify -ping", I)
+    row("exiftool -fast2", E)
+    printf "  pixtagger-host is %.1f times faster than identify -ping, %.1f times faster than exiftool -fast2;\n", I[1] / H[1], E[1] / H[1]
+    printf "  per core (CPU seconds) %.1f times ahead of exiftool -fast2\n", E[2] / (H[2] > 0 ? H[2] : 0.001)
   }
-  function row(name, t) { printf "  %-32s %8.3f s  %7.1f x floor\n", name, t, t / f }'
+  function row(name, r) { printf "  %-32s %8.3f s  %7.1f x floor  %6.3f s\n", name, r[1], r[1] / F[1], r[2] }'
+done
+
+# Memory grows with the largest folder, not with the library.
+for n in $memory; do
+  images=build/bench-library-$n
+  if [ ! -d "$images" ]; then
+    "$build/make_bench_images" library "$images.partial" "$n" examples/images
+    mv "$images.partial" "$images"
+  fi
+  run=$(measured "$host_program" classify --config examples/rules.ini "$images")
+  read -r wall cpu peak <<<"$run"
+  printf 'library of %d files (folders of 100): %.2f s, %.2f s CPU, peak %d MB\n' "$n" "$wall" "$cpu" $((peak / 1024))
 done
