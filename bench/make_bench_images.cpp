@@ -13,9 +13,9 @@
 //              HEICs of 12, 50 and 200 MP as phones write them, with tile
 //              data of a real photo's size (60 KB a tile), so that a reader
 //              that reads more than the header pays for it;
-//   camera-jpeg
-//              only the camera set's JPEGs;
-//   library    COUNT names, in folders of 100, all hard links to one JPEG:
+//   camera-jpeg, camera-raw
+//              only the camera set's JPEGs, or only its raw files;
+//   library    COUNT names, in folders of 100, hard links to a few JPEGs:
 //              a library's shape for the host's memory, at any count.
 #include <cstdint>
 #include <cstdio>
@@ -96,26 +96,31 @@ void save(const std::string& path, const Bytes& bytes) {
 int main(int argc, char** argv) {
     const std::string set = argc == 5 ? argv[1] : "";
     const bool phone = set.compare(0, 6, "phone-") == 0;
-    if (set != "generated" && set != "camera" && set != "today" && set != "camera-jpeg" && set != "library" &&
-        set != "phone-12" && set != "phone-50" && set != "phone-200") {
-        std::fprintf(stderr,
-                     "usage: make_bench_images generated|camera|camera-jpeg|library FOLDER COUNT EXAMPLES_IMAGES_FOLDER\n"
-                     "       make_bench_images today FOLDER COUNT ENCODED_FILES_FOLDER\n"
-                     "       make_bench_images phone-12|phone-50|phone-200 FOLDER COUNT -\n");
+    if (set != "generated" && set != "camera" && set != "today" && set != "camera-jpeg" && set != "camera-raw" &&
+        set != "library" && set != "phone-12" && set != "phone-50" && set != "phone-200") {
+        std::fprintf(
+            stderr,
+            "usage: make_bench_images generated|camera|camera-jpeg|camera-raw|library FOLDER COUNT EXAMPLES_IMAGES_FOLDER\n"
+            "       make_bench_images today FOLDER COUNT ENCODED_FILES_FOLDER\n"
+            "       make_bench_images phone-12|phone-50|phone-200 FOLDER COUNT -\n");
         return 2;
     }
-    const bool camera = set == "camera" || set == "camera-jpeg";
+    const bool camera = set.compare(0, 6, "camera") == 0;
     const fs::path folder = argv[2];
     const int count = std::atoi(argv[3]);
     const fs::path examples = argv[4];
     fs::create_directories(folder);
     if (set == "library") {
+        // A copy for every 10 000 names: file systems bound a file's links (ext4: 65 000).
         const fs::path original = folder / "original.jpg";
-        fs::copy_file(examples / "screen.jpg", original, fs::copy_options::overwrite_existing);
         for (int i = 0; i < count; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "%05d/%08d.jpg", i / 100, i);
             if (i % 100 == 0) fs::create_directories(folder / fs::path(name).parent_path());
+            if (i % 10000 == 0) {
+                fs::remove(original);  // the links keep the last copy
+                fs::copy_file(examples / "screen.jpg", original);
+            }
             fs::create_hard_link(original, folder / name);
         }
         fs::remove(original);
@@ -158,7 +163,7 @@ int main(int argc, char** argv) {
         }
         if (camera) {
             const auto& sensor = kSensors[i / 2 % 4];
-            switch (i % 4) {
+            switch (set == "camera-raw" ? i % 2 * 2 + 1 : i % 4) {
             case 0:
             case 2: save(base + ".jpg", jpeg); break;
             case 1: writePreviewFirstTiff(base + ".dng", 160, 120, sensor[0], sensor[1]); break;

@@ -24,11 +24,11 @@ build=${PIXTAGGER_BUILD:-build/linux}
 win64=${PIXTAGGER_WIN64_BUILD:-build/win64}
 repeat=${REPEAT:-3}
 host_program=${PIXTAGGER_HOST:-$build/pixtagger-host}
-sets=${SETS:-generated camera today phone-12 phone-50 phone-200 camera-jpeg}
+sets=${SETS:-generated camera today phone-12 phone-50 phone-200 camera-jpeg camera-raw}
 memory=${MEMORY-10000 100000 1000000}
 
 bash scripts/setup.sh native
-for tool in /usr/bin/time:time identify:imagemagick exiftool:libimage-exiftool-perl heif-enc:libheif-examples avifenc:libavif-bin cjxl:libjxl-tools; do
+for tool in identify:imagemagick exiftool:libimage-exiftool-perl heif-enc:libheif-examples avifenc:libavif-bin cjxl:libjxl-tools; do
   if ! command -v "${tool%%:*}" >/dev/null; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${tool#*:}" >/dev/null
   fi
@@ -37,14 +37,17 @@ cmake -S . -B "$build" -G Ninja -Wno-dev -DPIXTAGGER_BENCHMARKS=ON >/dev/null
 ninja -C "$build" -j2 pixtagger pixtagger-host make_bench_images read_floor >/dev/null
 
 # One run of the command: "WALL CPU PEAK_KB" (seconds, user + system
-# seconds, peak resident set); its output is dropped.
+# seconds, peak resident set), to the microsecond; its output is dropped.
 measured() {
-  local out
-  out=$(mktemp)
-  /usr/bin/time -f '%e %U %S %M' -o "$out" "$@" >/dev/null 2>&1 || true  # the peers fail on files they cannot read; the time still counts
-  # The last line: GNU time puts a failed command's status before it.
-  tail -n 1 "$out" | awk '{ printf "%.3f %.3f %d", $1, $2 + $3, $4 }'
-  rm -f "$out"
+  python3 - "$@" <<'PY'
+import os, subprocess, sys, time
+start = time.perf_counter()
+# The peers fail on files they cannot read; the time still counts.
+child = subprocess.Popen(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+_, _, used = os.wait4(child.pid, 0)  # this child's own figures
+wall = time.perf_counter() - start
+print("%.4f %.4f %d" % (wall, used.ru_utime + used.ru_stime, used.ru_maxrss))
+PY
 }
 # The best of REPEAT runs, by wall time.
 best() {
@@ -60,13 +63,19 @@ best() {
 encoded=build/bench-encoded
 [ -d "$encoded" ] || bash tests/host/make_format_files.sh "$encoded"
 
+# What every run pays before its first file: loading the libraries, the
+# plug-in and the rules.
+mkdir -p build/bench-empty
+run=$(best "$host_program" classify --config examples/rules.ini build/bench-empty)
+echo "pixtagger-host start-up (an empty folder): ${run%% *} s"
+
 for set in $sets; do
   n=$count
   case $set in
     phone-12) n=300 ;;
     phone-50) n=200 ;;
     phone-200) n=100 ;;
-    camera-jpeg) n=1000 ;;
+    camera-jpeg | camera-raw) n=1000 ;;
   esac
   images=build/bench-$set-$n
   if [ ! -d "$images" ]; then
@@ -92,7 +101,7 @@ for set in $sets; do
   echo "$set set: $n files in $images ($(du -shL "$images" | cut -f1))"
   awk -v f="$floor" -v h="$host" -v w="$wine" -v i="$identify" -v e="$exiftool" 'BEGIN {
     split(f, F); split(h, H); split(i, I); split(e, E)
-    printf "  %-32s %8s  %12s  %8s\n", "", "wall", "", "CPU"
+    printf "  %-32s %9s  %13s  %9s\n", "", "wall", "", "CPU"
     row("floor (open, read 4 KB, close)", F)
     row("pixtagger-host classify", H)
     if (w != "") { split(w, W); row("pixtagger-host.exe under wine64", W) }
@@ -101,7 +110,7 @@ for set in $sets; do
     printf "  pixtagger-host is %.1f times faster than identify -ping, %.1f times faster than exiftool -fast2;\n", I[1] / H[1], E[1] / H[1]
     printf "  per core (CPU seconds) %.1f times ahead of exiftool -fast2\n", E[2] / (H[2] > 0 ? H[2] : 0.001)
   }
-  function row(name, r) { printf "  %-32s %8.3f s  %7.1f x floor  %6.3f s\n", name, r[1], r[1] / F[1], r[2] }'
+  function row(name, r) { printf "  %-32s %9.4f s  %7.1f x floor  %7.4f s\n", name, r[1], r[1] / F[1], r[2] }'
 done
 
 # Memory grows with the largest folder, not with the library.
