@@ -1,7 +1,6 @@
 // Our HEIF/AVIF size reader against libheif on the same bytes. Where libheif
-// finds the primary image's ispe, ours gives the same size, or refuses for
-// one of its own limits (two of what a file holds one of, a meta box beyond
-// its bound), never for damage libheif does not see.
+// finds the primary image's ispe, ours gives the same size, or refuses on
+// purpose (HeifRefusal::Inconsistent or Limit), never for damage alone.
 #include <exiv2/exiv2.hpp>
 #include <libheif/heif.h>
 
@@ -17,22 +16,16 @@
 
 namespace {
 
-struct ContextFree {
-    void operator()(heif_context* c) const { heif_context_free(c); }
-};
-struct HandleRelease {
-    void operator()(const heif_image_handle* h) const { heif_image_handle_release(h); }
-};
-
 // The primary image's stored size as libheif reads it; 0 × 0 when it reads none.
 ImageSize libheifSize(const std::uint8_t* data, std::size_t size) {
     ImageSize out;
-    const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+    const std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(), heif_context_free);
     if (heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr).code != heif_error_Ok)
         return out;
     heif_image_handle* raw = nullptr;
     const bool found = heif_context_get_primary_image_handle(context.get(), &raw).code == heif_error_Ok;
-    const std::unique_ptr<const heif_image_handle, HandleRelease> primary(raw);
+    const std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> primary(raw,
+                                                                                           heif_image_handle_release);
     if (!found) return out;
     const int width = heif_image_handle_get_ispe_width(primary.get());
     const int height = heif_image_handle_get_ispe_height(primary.get());
