@@ -102,7 +102,10 @@ ImageSize sizeFromMeta(const std::vector<unsigned char>& meta) {
     p.take(3, "pitm");
     if (pitmVersion > 1) throw Failure{HeifRefusal::Damaged, "a pitm box of an unknown version"};
     const std::uint64_t primary = p.take(pitmVersion == 0 ? 2 : 4, "pitm");
-    if (iprps == 0) throw Failure{HeifRefusal::Damaged, "no item properties (iprp) in its meta box"};
+    if (iprps != 1) {
+        throw iprps == 0 ? Failure{HeifRefusal::Damaged, "no item properties (iprp) in its meta box"}
+                         : Failure{HeifRefusal::Inconsistent, "two item property boxes (iprp) in its meta box"};
+    }
 
     // Which properties the primary item has: indices from 1 into ipco.
     Box ipco;
@@ -189,8 +192,8 @@ std::vector<unsigned char> readMeta(Exiv2::BasicIo& file) {
             throw Failure{HeifRefusal::Limit, "a meta box larger than 4 MiB, more than any image's holds"};
         std::vector<unsigned char> meta(static_cast<std::size_t>(size - headerSize));
         const auto n = static_cast<long>(meta.size());
-        if (meta.size() < 4 || file.read(meta.data(), n) != n)
-            throw Failure{HeifRefusal::Damaged, "its meta box is cut short"};
+        if (meta.size() < 4) throw Failure{HeifRefusal::Damaged, "a meta box too small for its version"};
+        if (file.read(meta.data(), n) != n) throw Failure{HeifRefusal::Damaged, "its meta box is cut short"};
         return meta;
     }
     throw Failure{HeifRefusal::Limit, "no meta box among its first 64 boxes"};
