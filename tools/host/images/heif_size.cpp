@@ -119,14 +119,14 @@ ImageSize sizeFromMeta(const std::vector<unsigned char>& meta) {
         const auto flags = f.take(3, "ipma");
         const std::uint64_t count = f.take(4, "ipma");
         const int idSize = version < 1 ? 2 : 4, indexSize = (flags & 1) != 0 ? 2 : 1;
-        if (count > f.left() / static_cast<std::uint64_t>(idSize + 1))
-            throw Failure{HeifRefusal::Inconsistent, "its ipma box counts more entries than it holds"};
         for (std::uint64_t e = 0; e < count; ++e) {
+            if (f.left() < static_cast<std::size_t>(idSize + 1))
+                throw Failure{HeifRefusal::Inconsistent, "its ipma box counts more entries than it holds"};
             const std::uint64_t item = f.take(idSize, "ipma");
             const std::uint64_t associations = f.take(1, "ipma");
+            if (associations * static_cast<std::uint64_t>(indexSize) > f.left())
+                throw Failure{HeifRefusal::Inconsistent, "its ipma box counts more properties than it holds"};
             if (item != primary) {
-                if (associations * static_cast<std::uint64_t>(indexSize) > f.left())
-                    throw Failure{HeifRefusal::Inconsistent, "its ipma box counts more properties than it holds"};
                 f.skip(static_cast<std::size_t>(associations) * static_cast<std::size_t>(indexSize));
                 continue;
             }
