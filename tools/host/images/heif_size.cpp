@@ -120,7 +120,7 @@ ImageSize sizeFromMeta(const std::vector<unsigned char>& meta) {
         const std::uint64_t count = f.take(4, "ipma");
         const int idSize = version < 1 ? 2 : 4, indexSize = (flags & 1) != 0 ? 2 : 1;
         for (std::uint64_t e = 0; e < count; ++e) {
-            if (f.left() < static_cast<std::size_t>(idSize + 1))
+            if (f.left() < static_cast<std::size_t>(idSize) + 1)
                 throw Failure{HeifRefusal::Inconsistent, "its ipma box counts more entries than it holds"};
             const std::uint64_t item = f.take(idSize, "ipma");
             const std::uint64_t associations = f.take(1, "ipma");
@@ -165,6 +165,23 @@ ImageSize sizeFromMeta(const std::vector<unsigned char>& meta) {
     return size;
 }
 
+// The boxes after the meta box, stepped over by their headers up to the
+// end of the file or of the image data: a second meta box leaves open which
+// one describes the file.
+void checkOneMeta(Exiv2::BasicIo& file, std::uint64_t at, int boxes) {
+    const auto fileSize = static_cast<std::uint64_t>(file.size());
+    for (; boxes < kMaxBoxesBeforeMeta && at + 8 <= fileSize; ++boxes) {
+        unsigned char header[16];
+        if (file.seek(static_cast<long>(at), Exiv2::BasicIo::beg) != 0 || file.read(header, 8) != 8) return;
+        std::uint64_t size = be(header, 4);
+        if (size == 1 && file.read(header + 8, 8) == 8) size = be(header + 8, 8);
+        if (std::memcmp(header + 4, "meta", 4) == 0)
+            throw Failure{HeifRefusal::Inconsistent, "two meta boxes at its top level"};
+        if (size < 8 || size > fileSize - at) return;  // to the end, or image data cut short
+        at += size;
+    }
+}
+
 // The meta box among the top-level boxes, stepped over by their headers.
 std::vector<unsigned char> readMeta(Exiv2::BasicIo& file) {
     const auto fileSize = static_cast<std::uint64_t>(file.size());
@@ -194,6 +211,7 @@ std::vector<unsigned char> readMeta(Exiv2::BasicIo& file) {
         const auto n = static_cast<long>(meta.size());
         if (meta.size() < 4) throw Failure{HeifRefusal::Damaged, "a meta box too small for its version"};
         if (file.read(meta.data(), n) != n) throw Failure{HeifRefusal::Damaged, "its meta box is cut short"};
+        checkOneMeta(file, at + size, boxes + 1);
         return meta;
     }
     throw Failure{HeifRefusal::Limit, "no meta box among its first 64 boxes"};
