@@ -14,6 +14,7 @@
 #include "file_list.h"
 #include "images/image_size.h"
 #include "ordered_batches.h"
+#include "sidecars/embedded_xmp.h"
 #include "sidecars/xmp_sidecar.h"
 #include "system/file_kind.h"
 #include "terminal.h"
@@ -38,16 +39,24 @@ struct Result {
     ImageSize size;
     std::vector<Attribute> attributes;
     SidecarResult sidecar;
+    EmbedResult embedded;
 };
 
-// --xmp: each image's sidecar, on the worker that classified it. The new
-// sidecars wait in one group and reach the disk together when the first of
-// them is about to be printed. Files are numbered across the whole run.
+// --xmp and --embed: each image's sidecar and the image's own packet, on
+// the worker that classified it. The new files wait in one group and reach
+// the disk together when the first of them is about to be printed. Files
+// are numbered across the whole run; a file's sidecar is tagged 2i, its
+// image 2i + 1.
 class SidecarStep {
 public:
     // Before the workers start: Exiv2's namespace registry is not for
     // threads to fill.
-    explicit SidecarStep(const Options& options) : on_(options.xmp), run_(options.dryRun ? nullptr : &group_) {
+    explicit SidecarStep(const Options& options)
+        : on_(options.xmp || options.embed),
+          xmp_(options.xmp),
+          embed_(options.embed),
+          run_(options.dryRun ? nullptr : &group_),
+          images_(options.dryRun ? nullptr : &group_) {
         if (!on_) return;
         registerPixtaggerXmpNamespace();
         repeats_ = RepeatedImages(options.paths);
@@ -70,14 +79,15 @@ public:
         if (repeated_[i - first_]) return;
         std::vector<Keyword> keywords;
         for (const Attribute& a : r.attributes) keywords.push_back({a.name, a.category});
-        r.sidecar = run_.sync(path, keywords, i);
+        if (xmp_) r.sidecar = run_.sync(path, keywords, 2 * i);
+        if (embed_) r.embedded = images_.sync(path, keywords, 2 * i + 1);
     }
 
-    // Whether the staged sidecar of file i has been committed.
+    // Whether the staged file of a tag has been committed.
     bool known(std::size_t i) const { return outcomes_.count(i) != 0; }
 
-    // For a staged sidecar, from the printing thread: why it could not be
-    // put in place, or an empty text. Commits what is staged when needed.
+    // For a staged file, from the printing thread: why it could not be put
+    // in place, or an empty text. Commits what is staged when needed.
     std::string committed(std::size_t i) {
         auto it = outcomes_.find(i);
         if (it == outcomes_.end()) {
@@ -90,26 +100,22 @@ public:
     }
 
 private:
-    bool on_;
+    bool on_, xmp_, embed_;
     RepeatedImages repeats_;
     std::vector<bool> repeated_;  // of the files prepared
     std::size_t first_ = 0;
     AtomicFileGroup group_;
     SidecarRun run_;
+    EmbedRun images_;
     std::map<std::size_t, std::string> outcomes_;
 };
 
-// "sidecar" and "sidecar_changed", and on a dry run what would be added and
-// removed; the sidecar's path written as the image's own is.
-std::string sidecarJson(const SidecarResult& s, bool dryRun) {
-    std::string members = ",\"sidecar\":null";
-    if (!s.path.empty()) members = "," + pathJsonMembers(s.path, "sidecar");
-    const bool changed = s.status == SidecarResult::Status::Created || s.status == SidecarResult::Status::Updated;
-    members += std::string(",\"sidecar_changed\":") + (changed ? "true" : "false");
+// "<what>_changed", and on a dry run what would be added and removed.
+std::string changeJson(const char* what, bool changed, const KeywordEdits& e, bool dryRun) {
+    std::string members = std::string(",\"") + what + "_changed\":" + (changed ? "true" : "false");
     if (!dryRun) return members;
-    for (const auto& [name, edits] :
-         {std::make_pair("add", &s.edits.added), std::make_pair("remove", &s.edits.removed)}) {
-        members += std::string(",\"sidecar_") + name + "\":[";
+    for (const auto& [name, edits] : {std::make_pair("add", &e.added), std::make_pair("remove", &e.removed)}) {
+        members += std::string(",\"") + what + "_" + name + "\":[";
         for (std::size_t i = 0; i < edits->size(); ++i) {
             members += (i > 0 ? ",{\"property\":" : "{\"property\":") + jsonString((*edits)[i].property) +
                        ",\"value\":" + jsonString((*edits)[i].value) + "}";
@@ -119,20 +125,43 @@ std::string sidecarJson(const SidecarResult& s, bool dryRun) {
     return members;
 }
 
-// A dry run's line under the image's: the sidecar and its edits.
-std::string dryRunLine(const SidecarResult& s) {
-    if (s.status != SidecarResult::Status::Created && s.status != SidecarResult::Status::Updated) return "";
-    std::string line = std::string("  would ") + (s.status == SidecarResult::Status::Created ? "create " : "update ") +
-                       pathText(s.path) + ":";
+// With --xmp, "sidecar" (its path written as the image's own is, or null)
+// and its changes; with --embed, the image's.
+std::string metadataJson(const Result& r, const Options& options) {
+    std::string members;
+    if (options.xmp) {
+        const SidecarResult& s = r.sidecar;
+        members += s.path.empty() ? ",\"sidecar\":null" : "," + pathJsonMembers(s.path, "sidecar");
+        const bool changed = s.status == SidecarResult::Status::Created || s.status == SidecarResult::Status::Updated;
+        members += changeJson("sidecar", changed, s.edits, options.dryRun);
+    }
+    if (options.embed)
+        members += changeJson("embedded", r.embedded.status == EmbedResult::Status::Updated, r.embedded.edits,
+                              options.dryRun);
+    return members;
+}
+
+// A dry run's line under the image's: the file and its edits.
+std::string dryRunLine(const char* verb, const std::filesystem::path& path, const KeywordEdits& e) {
+    std::string line = std::string("  would ") + verb + " " + pathText(path) + ":";
     const char* separator = " ";
-    for (const auto& [sign, edits] : {std::make_pair("-", &s.edits.removed), std::make_pair("+", &s.edits.added)}) {
+    for (const auto& [sign, edits] : {std::make_pair("-", &e.removed), std::make_pair("+", &e.added)}) {
         for (const KeywordEdit& edit : *edits) {
             line += separator + std::string(sign) + " " + edit.property + " " + jsonString(edit.value);
             separator = ", ";
         }
     }
-    if (s.edits.added.empty() && s.edits.removed.empty()) line += " only our record of what is ours";
+    if (e.added.empty() && e.removed.empty()) line += " only our record of what is ours";
     return line + "\n";
+}
+
+std::string dryRunLines(const std::filesystem::path& image, const Result& r) {
+    std::string lines;
+    const SidecarResult& s = r.sidecar;
+    if (s.status == SidecarResult::Status::Created || s.status == SidecarResult::Status::Updated)
+        lines += dryRunLine(s.status == SidecarResult::Status::Created ? "create" : "update", s.path, s.edits);
+    if (r.embedded.status == EmbedResult::Status::Updated) lines += dryRunLine("write into", image, r.embedded.edits);
+    return lines;
 }
 
 // Libraries' messages may end in a newline or hold one; each file's reason
@@ -253,6 +282,7 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
     RunReport report;
     std::map<std::string, std::size_t> counts;
     std::size_t sidecars[5] = {};  // by SidecarResult::Status
+    std::size_t embedded[5] = {};  // by EmbedResult::Status
     Progress progress(out, err, files.count());
     std::vector<std::filesystem::path> chunk;
     std::size_t first = 0;
@@ -269,16 +299,22 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
             r = Result{};
             r.error = oneLine(e.what());
         }
-        if (options.xmp && r.readable) sidecarStep.update(first + i, chunk[i], r);
+        if ((options.xmp || options.embed) && r.readable) sidecarStep.update(first + i, chunk[i], r);
         return r;
     };
     const auto print = [&](std::size_t i, Result& r, const auto& workAhead) {
+        const std::size_t tag = 2 * (first + i);
+        // The files after this one are classified first, as far as results
+        // are held, so that one flush to the disk covers them all.
+        if ((r.sidecar.staged && !sidecarStep.known(tag)) || (r.embedded.staged && !sidecarStep.known(tag + 1)))
+            workAhead();
         if (r.sidecar.staged) {
-            // The files after this one are classified first, as far as
-            // results are held, so that one flush to the disk covers them all.
-            if (!sidecarStep.known(first + i)) workAhead();
-            const std::string error = sidecarStep.committed(first + i);
+            const std::string error = sidecarStep.committed(tag);
             if (!error.empty()) r.sidecar = {SidecarResult::Status::Failed, r.sidecar.path, error, {}, false};
+        }
+        if (r.embedded.staged) {
+            const std::string error = sidecarStep.committed(tag + 1);
+            if (!error.empty()) r.embedded = {EmbedResult::Status::Failed, error, {}, false};
         }
         if (!r.readable) {
             progress.clear();
@@ -286,10 +322,8 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
             std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(chunk[i]).c_str(), r.error.c_str());
         } else {
             ++report.images;
-            std::string line = options.json
-                                   ? jsonLine(chunk[i], r, options.xmp ? sidecarJson(r.sidecar, options.dryRun) : "")
-                                   : textLine(chunk[i], r);
-            if (options.dryRun && !options.json) line += dryRunLine(r.sidecar);
+            std::string line = options.json ? jsonLine(chunk[i], r, metadataJson(r, options)) : textLine(chunk[i], r);
+            if (options.dryRun && !options.json) line += dryRunLines(chunk[i], r);
             if (progress.sharesTerminal()) {
                 progress.clear();
                 std::fwrite(line.data(), 1, line.size(), out);
@@ -302,6 +336,11 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
             if (r.sidecar.status == SidecarResult::Status::Failed) {
                 progress.clear();
                 std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(r.sidecar.path).c_str(), r.sidecar.error.c_str());
+            }
+            ++embedded[static_cast<int>(r.embedded.status)];
+            if (!r.embedded.reason.empty()) {
+                progress.clear();
+                std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(chunk[i]).c_str(), r.embedded.reason.c_str());
             }
         }
         progress.update(first + i + 1);
@@ -343,6 +382,16 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
                          : "sidecars: %zu created, %zu updated, %zu unchanged, %zu failed\n",
                      sidecars[static_cast<int>(Status::Created)], sidecars[static_cast<int>(Status::Updated)],
                      sidecars[static_cast<int>(Status::Unchanged)], report.sidecarsFailed);
+    }
+    using Embedded = EmbedResult::Status;
+    report.embeddedFailed = embedded[static_cast<int>(Embedded::Failed)];
+    if (options.embed) {
+        std::fprintf(err,
+                     options.dryRun ? "images (dry run, nothing written): %zu to update, %zu unchanged, %zu of formats "
+                                      "never written, %zu failed\n"
+                                    : "images: %zu updated, %zu unchanged, %zu of formats never written, %zu failed\n",
+                     embedded[static_cast<int>(Embedded::Updated)], embedded[static_cast<int>(Embedded::Unchanged)],
+                     embedded[static_cast<int>(Embedded::NotWritten)], report.embeddedFailed);
     }
     return report;
 }

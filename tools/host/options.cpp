@@ -97,11 +97,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
     classify->add_flag("--json", options.json, "One JSON object per image instead of text lines");
     classify->add_flag("-L,--follow", options.followLinks,
                        "Follow symbolic links to folders (each real folder is walked once)");
-    CLI::Option* xmp = classify->add_flag("--xmp", options.xmp,
-                                          "Write the attributes as keywords into each image's XMP sidecar");
-    classify
-        ->add_flag("--dry-run", options.dryRun, "With --xmp: print what would change in each sidecar, write nothing")
-        ->needs(xmp);
+    classify->add_flag("--xmp", options.xmp, "Write the attributes as keywords into each image's XMP sidecar");
+    classify->add_flag("--embed", options.embed,
+                       "Write the attributes as keywords into the XMP inside each JPEG, TIFF, PNG and WebP file "
+                       "(what File Explorer and Apple Photos read); other formats are named and left alone");
+    classify->add_flag("--dry-run", options.dryRun,
+                       "With --xmp or --embed: print what would change in each sidecar or image, write nothing");
     classify->add_option("PATH", paths, "Image files, and folders searched recursively")->required()->type_name("");
 
     CLI::App* edit = app.add_subcommand("edit", "Edit a rule file in the plug-in's dialog (Windows), saved on close");
@@ -168,6 +169,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
             options.command = Options::Command::Version;
         } else if (classify->parsed()) {
             options.command = Options::Command::Classify;
+            if (options.dryRun && !options.xmp && !options.embed)
+                missing = "--dry-run says what --xmp or --embed would write, and neither is given (";
         } else if (edit->parsed()) {
             options.command = Options::Command::Edit;
         } else if (rules->parsed()) {

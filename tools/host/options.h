@@ -17,7 +17,8 @@ struct Options {
     bool json = false;
     bool followLinks = false;  // classify: walk into symbolic links to folders
     bool xmp = false;  // classify: update each image's XMP sidecar
-    bool dryRun = false;  // with --xmp: say what would change, write nothing
+    bool embed = false;  // classify: update the XMP inside each JPEG, TIFF, PNG and WebP file
+    bool dryRun = false;  // with --xmp or --embed: say what would change, write nothing
     std::vector<std::filesystem::path> paths;
     RulesRequest rules;  // rules: the subcommand and its arguments (config and json above)
 };

@@ -216,6 +216,14 @@ Rewrite rewriteSidecar(const std::string& bytes, const std::vector<Keyword>& key
     return Rewrite::Changed;
 }
 
+bool freshPacket(const std::vector<Keyword>& keywords, std::string& packet, KeywordEdits& edits, std::string& error) {
+    Fresh fresh;
+    if (!freshSidecar(keywords, fresh, error)) return false;
+    packet = std::move(fresh.bytes);
+    edits = std::move(fresh.edits);
+    return true;
+}
+
 bool readKeywordState(const std::string& bytes, std::vector<KeywordState>& state, std::string& error) {
     const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
     resetXmpNamespaces();

@@ -79,6 +79,10 @@ enum class Rewrite { Unchanged, Changed, Refused };
 Rewrite rewriteSidecar(const std::string& bytes, const std::vector<Keyword>& keywords, std::string& packet,
                        KeywordEdits& edits, std::string& error);
 
+// The packet for keywords where there was none, with the edits that make
+// it: as a new sidecar holds it. False with a one-line reason.
+bool freshPacket(const std::vector<Keyword>& keywords, std::string& packet, KeywordEdits& edits, std::string& error);
+
 // The keyword properties and our record of them in a sidecar's bytes, as
 // rewriteSidecar reads them; false with a reason where it cannot.
 bool readKeywordState(const std::string& bytes, std::vector<KeywordState>& state, std::string& error);

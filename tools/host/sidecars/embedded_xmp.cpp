@@ -1,0 +1,139 @@
+#include "sidecars/embedded_xmp.h"
+
+#include <new>
+#include <optional>
+#include <system_error>
+
+#include "images/embedded_packet.h"
+#include "images/image_extensions.h"
+#include "images/image_kind.h"
+#include "sidecars/xmp_sidecar.h"
+#include "system/read_only_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kRaw = "a camera raw file, never written; --xmp writes its keywords to a sidecar";
+
+EmbedResult outcome(EmbedResult::Status status, std::string reason = std::string()) {
+    EmbedResult result;
+    result.status = status;
+    result.reason = std::move(reason);
+    return result;
+}
+
+// The file's first bytes, or all of it; false with the reason.
+bool readFile(const ReadOnlyFile& file, std::int64_t size, std::string& bytes, std::string& error) {
+    bytes.resize(static_cast<std::size_t>(size));
+    for (std::size_t done = 0; done < bytes.size();) {
+        const long n = file.readAt(static_cast<std::int64_t>(done), &bytes[done], bytes.size() - done);
+        if (n < 0) {
+            error = file.lastError();
+            return false;
+        }
+        if (n == 0) {
+            bytes.resize(done);  // shorter than it was a moment ago: the stamp check says so later
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Why a file that is none of the four formats is not written.
+std::string notWritten(const std::string& head) {
+    const ImageKind kind = imageKindOf(reinterpret_cast<const unsigned char*>(head.data()), head.size());
+    if (kind == ImageKind::Cr3) return kRaw;
+    const std::string name = kind == ImageKind::Heif || kind == ImageKind::Jxl ? imageKindName(kind) : "this format's";
+    return "keywords are not written inside " + name +
+           " files (JPEG, TIFF, PNG and WebP only); --xmp writes them to a sidecar";
+}
+
+}  // namespace
+
+EmbedResult EmbedRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
+    std::string reason;
+    try {
+        return syncOrThrow(image, keywords, tag);
+    } catch (const std::bad_alloc&) {
+        reason = "out of memory";
+    } catch (const std::exception& e) {  // Exiv2's own errors among them
+        reason = e.what();
+    } catch (...) {
+        reason = "an unknown error";
+    }
+    for (char& c : reason) {
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    return outcome(EmbedResult::Status::Failed, reason + "; left as it is");
+}
+
+EmbedResult EmbedRun::syncOrThrow(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
+    using Status = EmbedResult::Status;
+    if (hasRawExtension(image)) return outcome(Status::NotWritten, kRaw);
+    std::error_code fsError;
+    // A link's target is the file to replace, not the link.
+    const fs::path file = fs::is_symlink(image, fsError) ? fs::canonical(image, fsError) : image;
+    if (fsError) return outcome(Status::Failed, "cannot find the file it names: " + fsError.message());
+    ReadOnlyFile reader;
+    const std::optional<FileStamp> stamp = fileStamp(file);
+    const std::int64_t size = stamp && reader.open(file) ? reader.size() : -1;
+    if (size < 0) return outcome(Status::Failed, "cannot read it: " + reader.lastError());
+    std::string bytes, error;
+    if (!readFile(reader, std::min<std::int64_t>(size, 64), bytes, error))
+        return outcome(Status::Failed, "cannot read it: " + error);
+    EmbedFormat format{};
+    if (!embedFormatOf(bytes, format)) return outcome(Status::NotWritten, notWritten(bytes));
+    if (size > kMaxEmbedBytes)
+        return outcome(Status::Failed, "larger than " + std::to_string(kMaxEmbedBytes >> 20) +
+                                           " MiB, more than this program rewrites; left as it is");
+    // A replacement would split the names: the others keep the old bytes.
+    if (fs::hard_link_count(file, fsError) > 1)
+        return outcome(Status::Failed, "has other hard links, which a replacement would split; left as it is");
+    {
+        // One file under two names (links) is written once, under the first.
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!claimed_.emplace(std::make_pair(stamp->device, stamp->inode), image).second) return outcome(Status::None);
+    }
+    if (!readFile(reader, size, bytes, error)) return outcome(Status::Failed, "cannot read it: " + error);
+
+    ImageLayout before;
+    if (!readLayout(format, bytes, before, error)) return outcome(Status::Failed, error + "; left as it is");
+    if (before.cameraRaw) return outcome(Status::NotWritten, kRaw);
+    if (before.packets.size() > 1)
+        return outcome(Status::Failed, "holds " + std::to_string(before.packets.size()) +
+                                           " XMP packets, and readers differ on which counts; left as it is");
+    if (before.packets.empty() && keywords.empty()) return outcome(Status::None);
+    EmbedResult result;
+    std::string packet;
+    if (before.packets.empty()) {
+        if (!freshPacket(keywords, packet, result.edits, error)) return outcome(Status::Failed, error);
+    } else {
+        switch (rewriteSidecar(std::string(before.packets.front()), keywords, packet, result.edits, error)) {
+        case Rewrite::Refused: return outcome(Status::Failed, "its XMP packet is " + error);
+        case Rewrite::Unchanged: return outcome(Status::Unchanged);
+        case Rewrite::Changed: break;
+        }
+    }
+
+    // The proof: every part but the packet as it was, the packet where
+    // readers look, and Exiv2 reading it back.
+    std::string written;
+    if (!withPacket(format, bytes, before, packet, written, error))
+        return outcome(Status::Failed, error + "; left as it is");
+    ImageLayout after;
+    if (!readLayout(format, written, after, error))
+        return outcome(Status::Failed, "the new file would not read back (" + error + "); left as it is");
+    const std::string changed = firstChangedPart(before.parts, after.parts);
+    if (!changed.empty()) return outcome(Status::Failed, changed + " would not stay as it is; left as it is");
+    std::vector<KeywordState> meant, read;
+    if (after.packets.size() != 1 || after.packets.front() != packet || !readKeywordState(packet, meant, error) ||
+        !readKeywordState(exiv2Packet(written), read, error) || !(meant == read))
+        return outcome(Status::Failed, "the new XMP packet would not read back as written; left as it is");
+
+    result.status = Status::Updated;
+    if (group_ != nullptr && !group_->stage(tag, file, written, stamp, error)) return outcome(Status::Failed, error);
+    result.staged = group_ != nullptr;
+    return result;
+}

@@ -1,0 +1,54 @@
+// Keywords inside the image file itself (JPEG, TIFF, PNG, WebP), where File
+// Explorer, Apple Photos and the rest look: the same properties and record
+// as in a sidecar, and the image replaced only once a copy is proved to
+// hold every other byte of it as it was.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sidecars/xmp_tags.h"
+#include "system/atomic_file.h"
+
+struct EmbedResult {
+    enum class Status {
+        None,  // no packet and nothing to add, or the file written under another name of it
+        Updated,
+        Unchanged,
+        NotWritten,  // a format whose files are never written (raw, HEIF, AVIF, JPEG XL, ...)
+        Failed,  // left as it was
+    };
+    Status status = Status::None;
+    std::string reason;  // NotWritten and Failed: one line
+    KeywordEdits edits;  // made, or on a dry run those that would be
+    bool staged = false;  // Updated: in place once its group commits
+};
+
+class EmbedRun {
+public:
+    // The new files are staged in `group`; without one (a dry run) all is
+    // worked out and proved, and nothing is written.
+    explicit EmbedRun(AtomicFileGroup* group) : group_(group) {}
+
+    // A copy of the image with its packet brought in line with `keywords`
+    // (our own chunk writer for PNG and WebP; Exiv2, in memory, for JPEG
+    // and TIFF) is staged only when every part of the file but its packet
+    // is byte for byte the same (image data, Exif, IPTC, ICC and every
+    // other segment, chunk or TIFF entry, read by walkers of our own) and
+    // Exiv2 reads the new packet back. Nothing is thrown.
+    EmbedResult sync(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
+
+private:
+    EmbedResult syncOrThrow(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
+
+    AtomicFileGroup* group_;
+    std::mutex mutex_;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::filesystem::path> claimed_;
+};
+
+// The largest image rewritten: the old and the new file are both in memory.
+constexpr std::int64_t kMaxEmbedBytes = std::int64_t{512} << 20;
