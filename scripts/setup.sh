@@ -8,7 +8,8 @@ set -euo pipefail
 # native: what builds the host and its Debian package (help2man makes the man
 # page; dpkg-shlibdeps, in dpkg-dev, reads the binaries with file). The
 # encoders (heif-enc, avifenc, cjxl) make the host suites' HEIF, AVIF and
-# JPEG XL files.
+# JPEG XL files; ImageMagick their JPEG, PNG, TIFF and WebP files for
+# --embed, whose pixels it then reads back.
 packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libexpat1-dev libheif-dev libjxl-dev libcli11-dev help2man
   dpkg-dev file)
 if [ "${1:-}" != native ]; then
@@ -17,7 +18,7 @@ if [ "${1:-}" != native ]; then
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine64 xvfb xauth locales
     libimage-exiftool-perl clang-format clang-tidy lintian
-    libheif-examples libavif-bin libjxl-tools
+    libheif-examples libavif-bin libjxl-tools imagemagick
     qemu-system-x86 debootstrap e2fsprogs debian-archive-keyring
   )
 fi

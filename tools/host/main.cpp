@@ -190,7 +190,9 @@ int run(const std::vector<std::string>& args) {
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     const RunReport report = classifyFiles(api, list, files, *options, stdout, stderr);
     api.releaseConfig(list);
-    return report.unreadable + report.sidecarsFailed + report.embeddedFailed + files.problems().size() == 0 ? kAllRead : kSomeUnreadable;
+    return report.unreadable + report.sidecarsFailed + report.embeddedFailed + files.problems().size() == 0
+               ? kAllRead
+               : kSomeUnreadable;
 }
 
 }  // namespace

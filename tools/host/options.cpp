@@ -100,7 +100,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
     classify->add_flag("--xmp", options.xmp, "Write the attributes as keywords into each image's XMP sidecar");
     classify->add_flag("--embed", options.embed,
                        "Write the attributes as keywords into the XMP inside each JPEG, TIFF, PNG and WebP file "
-                       "(what File Explorer and Apple Photos read); other formats are named and left alone");
+                       "(read by File Explorer and Apple Photos)");
     classify->add_flag("--dry-run", options.dryRun,
                        "With --xmp or --embed: print what would change in each sidecar or image, write nothing");
     classify->add_option("PATH", paths, "Image files, and folders searched recursively")->required()->type_name("");
@@ -170,7 +170,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
         } else if (classify->parsed()) {
             options.command = Options::Command::Classify;
             if (options.dryRun && !options.xmp && !options.embed)
-                missing = "--dry-run says what --xmp or --embed would write, and neither is given (";
+                missing = "--dry-run needs --xmp or --embed (it says what they would write";
         } else if (edit->parsed()) {
             options.command = Options::Command::Edit;
         } else if (rules->parsed()) {

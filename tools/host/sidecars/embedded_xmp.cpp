@@ -45,12 +45,56 @@ bool readFile(const ReadOnlyFile& file, std::int64_t size, std::string& bytes, s
 std::string notWritten(const std::string& head) {
     const ImageKind kind = imageKindOf(reinterpret_cast<const unsigned char*>(head.data()), head.size());
     if (kind == ImageKind::Cr3) return kRaw;
-    const std::string name = kind == ImageKind::Heif || kind == ImageKind::Jxl ? imageKindName(kind) : "this format's";
-    return "keywords are not written inside " + name +
-           " files (JPEG, TIFF, PNG and WebP only); --xmp writes them to a sidecar";
+    if (kind == ImageKind::Heif || kind == ImageKind::Jxl)
+        return std::string("keywords are not written inside ") + imageKindName(kind) +
+               " files (Exiv2 cannot write them); --xmp writes them to a sidecar";
+    return "keywords are written only inside JPEG, TIFF, PNG and WebP files; --xmp writes them to a sidecar";
 }
 
 }  // namespace
+
+Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayout& before,
+                     const std::vector<Keyword>& keywords, std::string& written, KeywordEdits& edits,
+                     std::string& error) {
+    if (before.packets.size() > 1) {
+        error = "holds " + std::to_string(before.packets.size()) +
+                " XMP packets, and readers differ on which counts; left as it is";
+        return Rewrite::Refused;
+    }
+    if (before.packets.empty() && keywords.empty()) return Rewrite::Unchanged;
+    std::string packet;
+    if (before.packets.empty()) {
+        if (!freshPacket(keywords, packet, edits, error)) return Rewrite::Refused;
+    } else {
+        const Rewrite rewrite = rewriteSidecar(std::string(before.packets.front()), keywords, packet, edits, error);
+        if (rewrite == Rewrite::Refused) error = "its XMP packet: " + error;
+        if (rewrite != Rewrite::Changed) return rewrite;
+    }
+
+    // The proof: every part but the packet as it was, the packet where
+    // readers look, and Exiv2 reading it back.
+    if (!withPacket(format, file, before, packet, written, error)) {
+        error += "; left as it is";
+        return Rewrite::Refused;
+    }
+    ImageLayout after;
+    if (!readLayout(format, written, after, error)) {
+        error = "the new file would not read back (" + error + "); left as it is";
+        return Rewrite::Refused;
+    }
+    const std::string changed = firstChangedPart(before.parts, after.parts);
+    if (!changed.empty()) {
+        error = changed + " would not stay as it is; left as it is";
+        return Rewrite::Refused;
+    }
+    std::vector<KeywordState> meant, read;
+    if (after.packets.size() != 1 || after.packets.front() != packet || !readKeywordState(packet, meant, error) ||
+        !readKeywordState(exiv2Packet(written), read, error) || !(meant == read)) {
+        error = "the new XMP packet would not read back as written; left as it is";
+        return Rewrite::Refused;
+    }
+    return Rewrite::Changed;
+}
 
 EmbedResult EmbedRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
     std::string reason;
@@ -89,7 +133,7 @@ EmbedResult EmbedRun::syncOrThrow(const fs::path& image, const std::vector<Keywo
         return outcome(Status::Failed, "larger than " + std::to_string(kMaxEmbedBytes >> 20) +
                                            " MiB, more than this program rewrites; left as it is");
     // A replacement would split the names: the others keep the old bytes.
-    if (fs::hard_link_count(file, fsError) > 1)
+    if (stamp->links > 1)
         return outcome(Status::Failed, "has other hard links, which a replacement would split; left as it is");
     {
         // One file under two names (links) is written once, under the first.
@@ -101,37 +145,13 @@ EmbedResult EmbedRun::syncOrThrow(const fs::path& image, const std::vector<Keywo
     ImageLayout before;
     if (!readLayout(format, bytes, before, error)) return outcome(Status::Failed, error + "; left as it is");
     if (before.cameraRaw) return outcome(Status::NotWritten, kRaw);
-    if (before.packets.size() > 1)
-        return outcome(Status::Failed, "holds " + std::to_string(before.packets.size()) +
-                                           " XMP packets, and readers differ on which counts; left as it is");
-    if (before.packets.empty() && keywords.empty()) return outcome(Status::None);
     EmbedResult result;
-    std::string packet;
-    if (before.packets.empty()) {
-        if (!freshPacket(keywords, packet, result.edits, error)) return outcome(Status::Failed, error);
-    } else {
-        switch (rewriteSidecar(std::string(before.packets.front()), keywords, packet, result.edits, error)) {
-        case Rewrite::Refused: return outcome(Status::Failed, "its XMP packet is " + error);
-        case Rewrite::Unchanged: return outcome(Status::Unchanged);
-        case Rewrite::Changed: break;
-        }
-    }
-
-    // The proof: every part but the packet as it was, the packet where
-    // readers look, and Exiv2 reading it back.
     std::string written;
-    if (!withPacket(format, bytes, before, packet, written, error))
-        return outcome(Status::Failed, error + "; left as it is");
-    ImageLayout after;
-    if (!readLayout(format, written, after, error))
-        return outcome(Status::Failed, "the new file would not read back (" + error + "); left as it is");
-    const std::string changed = firstChangedPart(before.parts, after.parts);
-    if (!changed.empty()) return outcome(Status::Failed, changed + " would not stay as it is; left as it is");
-    std::vector<KeywordState> meant, read;
-    if (after.packets.size() != 1 || after.packets.front() != packet || !readKeywordState(packet, meant, error) ||
-        !readKeywordState(exiv2Packet(written), read, error) || !(meant == read))
-        return outcome(Status::Failed, "the new XMP packet would not read back as written; left as it is");
-
+    switch (rewriteImage(format, bytes, before, keywords, written, result.edits, error)) {
+    case Rewrite::Refused: return outcome(Status::Failed, error);
+    case Rewrite::Unchanged: return outcome(before.packets.empty() ? Status::None : Status::Unchanged);
+    case Rewrite::Changed: break;
+    }
     result.status = Status::Updated;
     if (group_ != nullptr && !group_->stage(tag, file, written, stamp, error)) return outcome(Status::Failed, error);
     result.staged = group_ != nullptr;

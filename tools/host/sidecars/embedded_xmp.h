@@ -9,8 +9,11 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "images/image_layout.h"
+#include "sidecars/xmp_sidecar.h"
 #include "sidecars/xmp_tags.h"
 #include "system/atomic_file.h"
 
@@ -49,6 +52,14 @@ private:
     std::mutex mutex_;
     std::map<std::pair<std::uint64_t, std::uint64_t>, std::filesystem::path> claimed_;
 };
+
+// The new file for the bytes of an image, laid out as `before` says, with
+// its packet in line with `keywords`: Changed only once proved as
+// EmbedRun::sync says, Refused with a one-line reason. Throws only what
+// Exiv2 or the memory throws.
+Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayout& before,
+                     const std::vector<Keyword>& keywords, std::string& written, KeywordEdits& edits,
+                     std::string& error);
 
 // The largest image rewritten: the old and the new file are both in memory.
 constexpr std::int64_t kMaxEmbedBytes = std::int64_t{512} << 20;

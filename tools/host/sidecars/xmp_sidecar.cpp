@@ -347,12 +347,12 @@ SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<K
             if (!owner.empty() && !fs::equivalent(owner, image, fsError))
                 return failed(result, "a link to the sidecar of " + pathText(owner) + "; left as it is");
         }
-        // A replacement would split the names: the others keep the old bytes.
-        if (fs::hard_link_count(file, fsError) > 1)
-            return failed(result, "has other hard links, which a replacement would split; left as it is");
         std::string bytes;
         stamp = fileStamp(file);
         if (!stamp) return failed(result, "cannot read it");
+        // A replacement would split the names: the others keep the old bytes.
+        if (stamp->links > 1)
+            return failed(result, "has other hard links, which a replacement would split; left as it is");
         const fs::path other = claim(*stamp, image);
         if (!other.empty()) return failed(result, "also the sidecar of " + pathText(other) + "; left as it is");
         if (!readAll(file, bytes, error)) return failed(result, error.empty() ? "cannot read it" : error);

@@ -14,6 +14,8 @@ const char* const kMadeMeanwhile = "made by another program meanwhile; left as i
 // attribute, which Windows' own rename obeys) says its owner wants it kept.
 const char* const kReadOnly = "read-only; left as it is";
 const char* const kNotWritable = "read-only for this user; left as it is";
+// A new file under one name: the others would keep the old bytes.
+const char* const kLinked = "has other hard links, which a replacement would split; left as it is";
 // A replacement would be this user's file: its owner would lose it.
 const char* const kOtherOwner = "owned by another user; left as it is";
 const char* const kOtherGroup = "of a group this user is not in; left as it is";
@@ -32,6 +34,8 @@ bool mayReplace(const fs::path& target, const FileStamp& expected, std::string& 
         error = kReadOnly;
     } else if (!facts.userMayWrite) {
         error = kNotWritable;
+    } else if (facts.stamp.links > 1) {
+        error = kLinked;
     } else {
         return true;
     }

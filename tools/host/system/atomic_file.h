@@ -24,7 +24,8 @@ class FlushBatch;
 // there that a run of ours which surely ended left.
 //
 // A file is replaced only if it is still the one read (its stamp), not
-// marked read-only, writable by this user, and its owner, group and
+// marked read-only, writable by this user, of one name (no other hard
+// link), and its owner, group and
 // permissions (on Windows owner, DACL and attributes) can be kept: checked
 // when it is staged and again right before its rename.
 class AtomicFileGroup {

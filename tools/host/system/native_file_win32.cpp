@@ -27,7 +27,8 @@ FileStamp stampOf(const BY_HANDLE_FILE_INFORMATION& info) {
     return {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
             static_cast<std::int64_t>((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow),
             static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
-                                      info.ftLastWriteTime.dwLowDateTime)};
+                                      info.ftLastWriteTime.dwLowDateTime),
+            info.nNumberOfLinks};
 }
 
 // An existing file (links followed) opened only to look at it, sharing
