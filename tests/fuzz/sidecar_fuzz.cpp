@@ -183,12 +183,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Bits 12 and 13 choose the format; bit 14 takes the bytes for a whole
-    // PNG or WebP file instead of a packet.
+    // file instead of a packet.
     const auto format = static_cast<EmbedFormat>(mask >> 12 & 3);
     if ((mask >> 14 & 1) != 0) {
         EmbedFormat own{};
-        if (embedFormatOf(bytes, own) && (own == EmbedFormat::Png || own == EmbedFormat::Webp))
+        ImageLayout layout;
+        if (!embedFormatOf(bytes, own)) return 0;
+        // Exiv2 writes JPEG and TIFF: only our walkers read those whole.
+        if (own == EmbedFormat::Png || own == EmbedFormat::Webp) {
             checkImage(own, bytes, keywords);
+        } else if (readLayout(own, bytes, layout, error)) {
+            for (const ImagePart& part : layout.parts)
+                check(part.bytes.empty() || (part.bytes.data() >= bytes.data() &&
+                                             part.bytes.data() + part.bytes.size() <= bytes.data() + bytes.size()),
+                      "every part lies within the file");
+        }
         return 0;
     }
     const std::string& image = kImages[static_cast<int>(format)];

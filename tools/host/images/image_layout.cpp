@@ -27,6 +27,16 @@ std::string hex(std::uint32_t value, int digits) {
 }
 
 const char kXmpSegment[] = "http://ns.adobe.com/xap/1.0/";  // and a NUL
+
+// Far more parts than any image has: a file made to have more (each part
+// costs a name) is refused rather than compared in gigabytes.
+constexpr std::size_t kMaxParts = 1 << 20;
+
+bool tooMany(std::size_t parts, std::string& error) {
+    if (parts <= kMaxParts) return false;
+    error = "more than " + std::to_string(kMaxParts) + " segments, chunks or entries";
+    return true;
+}
 const char kXmpChunkKeyword[] = "XML:com.adobe.xmp";  // and a NUL
 
 // After an iTXt chunk's keyword: the compression flag and method, a
@@ -73,6 +83,7 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
     std::vector<std::pair<std::uint32_t, ImagePart>> applications;
     std::size_t seen[256] = {};
     for (std::size_t at = 2;;) {
+        if (tooMany(parts.size() + applications.size(), error)) return false;
         if (at >= f.size()) {
             error = "cut short before its image data";
             return false;
@@ -129,6 +140,7 @@ bool pngLayout(Bytes f, ImageLayout& layout, std::string& error) {
         return false;
     }
     for (std::size_t at = 8, n = 0;;) {
+        if (tooMany(parts.size(), error)) return false;
         if (at + 12 > f.size() || be32(f, at) > f.size() - at - 12) {
             error = "a chunk cut short at offset " + std::to_string(at);
             return false;
@@ -165,6 +177,7 @@ bool webpLayout(Bytes f, ImageLayout& layout, std::string& error) {
     WebpCanvas canvas;
     bool extended = false;
     for (std::size_t at = 12, n = 0; at < end;) {
+        if (tooMany(parts.size(), error)) return false;
         if (at + 8 > end || le32(f, at + 4) > end - at - 8) {
             error = "a chunk cut short at offset " + std::to_string(at);
             return false;
@@ -248,6 +261,7 @@ private:
         std::uint32_t thumbnail = 0, thumbnailLength = 0;
         std::size_t subIfds = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
+            if (tooMany(layout_.parts.size() + dataOffsets.size(), error)) return false;
             const std::size_t entry = offset + 2 + 12 * std::size_t{i};
             const std::uint32_t tag = get16(entry), type = get16(entry + 2), n = get32(entry + 4);
             const std::uint64_t size = typeSize(type) * n;
@@ -311,6 +325,7 @@ private:
             dataCounts.push_back(thumbnailLength);
         }
         for (std::size_t i = 0; i < dataOffsets.size(); ++i) {
+            if (tooMany(layout_.parts.size(), error)) return false;
             if (dataOffsets[i] > f_.size() || dataCounts[i] > f_.size() - dataOffsets[i]) {
                 error = "image data of " + name + " lies past the end of the file";
                 return false;
