@@ -37,6 +37,7 @@ bool tooMany(std::size_t parts, std::string& error) {
     error = "more than " + std::to_string(kMaxParts) + " segments, chunks or entries";
     return true;
 }
+
 const char kXmpChunkKeyword[] = "XML:com.adobe.xmp";  // and a NUL
 
 // After an iTXt chunk's keyword: the compression flag and method, a
@@ -81,6 +82,7 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
     // segments (an ICC profile's pieces), and of the tables and the frame,
     // is kept.
     std::vector<std::pair<std::uint32_t, ImagePart>> applications;
+    std::vector<std::size_t> pictureIndexes;  // where each MPF segment starts
     std::size_t seen[256] = {};
     for (std::size_t at = 2;;) {
         if (tooMany(parts.size() + applications.size(), error)) return false;
@@ -98,6 +100,13 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
         const std::uint32_t marker = byteAt(f, at++);
         if (marker == 0xDA) {
             parts.push_back({"the image data (from SOS on)", f.substr(start)});
+            // A multi-picture index (phones' depth and gain maps) points at
+            // the pictures after the first from itself: bytes added between
+            // the two would leave it pointing at the wrong place.
+            for (std::size_t index : pictureIndexes)
+                parts.push_back({"the place of the pictures after the first (" + std::to_string(start - index) +
+                                     " bytes past the MPF segment)",
+                                 Bytes()});
             break;
         }
         if (marker == 0xD8 || marker == 0xD9) {
@@ -121,6 +130,7 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
             layout.packets.push_back(body.substr(sizeof kXmpSegment));
             continue;
         }
+        if (marker == 0xE2 && body.substr(0, 4) == Bytes("MPF\0", 4)) pictureIndexes.push_back(start);
         if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE) {
             applications.push_back({marker, {name, segment}});
         } else {
@@ -149,7 +159,7 @@ bool pngLayout(Bytes f, ImageLayout& layout, std::string& error) {
         const Bytes type = f.substr(at + 4, 4);
         const Bytes chunk = f.substr(at, length + 12);
         at += length + 12;
-        if (type == "iTXt" &&
+        if (type == "iTXt" && length >= sizeof kXmpChunkKeyword &&
             chunk.substr(8, sizeof kXmpChunkKeyword) == Bytes(kXmpChunkKeyword, sizeof kXmpChunkKeyword)) {
             if (!pngPacket(chunk.substr(8 + sizeof kXmpChunkKeyword, length - sizeof kXmpChunkKeyword), layout, error))
                 return false;

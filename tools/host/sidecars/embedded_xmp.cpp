@@ -122,7 +122,8 @@ EmbedResult EmbedRun::syncOrThrow(const fs::path& image, const std::vector<Keywo
     if (fsError) return outcome(Status::Failed, "cannot find the file it names: " + fsError.message());
     ReadOnlyFile reader;
     const std::optional<FileStamp> stamp = fileStamp(file);
-    const std::int64_t size = stamp && reader.open(file) ? reader.size() : -1;
+    if (!stamp) return outcome(Status::Failed, "no longer there, or cannot be looked at");
+    const std::int64_t size = reader.open(file) ? reader.size() : -1;
     if (size < 0) return outcome(Status::Failed, "cannot read it: " + reader.lastError());
     std::string bytes, error;
     if (!readFile(reader, std::min<std::int64_t>(size, 64), bytes, error))
