@@ -47,11 +47,11 @@ struct Result {
 // the disk together when the first of them is about to be printed. Files
 // are numbered across the whole run; a file's sidecar is tagged 2i, its
 // image 2i + 1.
-class SidecarStep {
+class KeywordStep {
 public:
     // Before the workers start: Exiv2's namespace registry is not for
     // threads to fill.
-    explicit SidecarStep(const Options& options)
+    explicit KeywordStep(const Options& options)
         : on_(options.xmp || options.embed),
           xmp_(options.xmp),
           embed_(options.embed),
@@ -61,11 +61,11 @@ public:
         registerPixtaggerXmpNamespace();
         repeats_ = RepeatedImages(options.paths);
     }
-    ~SidecarStep() {
+    ~KeywordStep() {
         if (on_) releaseXmpNamespaces();  // the workers are done
     }
-    SidecarStep(const SidecarStep&) = delete;
-    SidecarStep& operator=(const SidecarStep&) = delete;
+    KeywordStep(const KeywordStep&) = delete;
+    KeywordStep& operator=(const KeywordStep&) = delete;
 
     // Before the workers take `files`, numbered from `first`.
     void prepare(const std::vector<std::filesystem::path>& files, std::size_t first) {
@@ -278,7 +278,7 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
     // batches of files, and this thread prints each result once all before
     // it are printed. The files come a few thousand at a time, numbered
     // from `first` across the run.
-    SidecarStep sidecarStep(options);
+    KeywordStep keywordStep(options);
     RunReport report;
     std::map<std::string, std::size_t> counts;
     std::size_t sidecars[5] = {};  // by SidecarResult::Status
@@ -299,21 +299,21 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
             r = Result{};
             r.error = oneLine(e.what());
         }
-        if ((options.xmp || options.embed) && r.readable) sidecarStep.update(first + i, chunk[i], r);
+        if ((options.xmp || options.embed) && r.readable) keywordStep.update(first + i, chunk[i], r);
         return r;
     };
     const auto print = [&](std::size_t i, Result& r, const auto& workAhead) {
         const std::size_t tag = 2 * (first + i);
         // The files after this one are classified first, as far as results
         // are held, so that one flush to the disk covers them all.
-        if ((r.sidecar.staged && !sidecarStep.known(tag)) || (r.embedded.staged && !sidecarStep.known(tag + 1)))
+        if ((r.sidecar.staged && !keywordStep.known(tag)) || (r.embedded.staged && !keywordStep.known(tag + 1)))
             workAhead();
         if (r.sidecar.staged) {
-            const std::string error = sidecarStep.committed(tag);
+            const std::string error = keywordStep.committed(tag);
             if (!error.empty()) r.sidecar = {SidecarResult::Status::Failed, r.sidecar.path, error, {}, false};
         }
         if (r.embedded.staged) {
-            const std::string error = sidecarStep.committed(tag + 1);
+            const std::string error = keywordStep.committed(tag + 1);
             if (!error.empty()) r.embedded = {EmbedResult::Status::Failed, error, {}, false};
         }
         if (!r.readable) {
@@ -359,7 +359,7 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
     std::vector<std::filesystem::path> coming;
     for (files.next(chunk, kFilesAtOnce); !chunk.empty(); chunk.swap(coming)) {
         sayNewProblems();
-        sidecarStep.prepare(chunk, first);
+        keywordStep.prepare(chunk, first);
         std::future<void> listing = std::async(std::launch::async, [&] { files.next(coming, kFilesAtOnce); });
         runInOrder<Result>(chunk.size(), std::thread::hardware_concurrency(), work, print);
         listing.get();

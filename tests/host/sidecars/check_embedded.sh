@@ -39,20 +39,28 @@ cd .. && cp -a t before
 facts() {
   identify -format '%#\n' "$1" 2>/dev/null
   exiftool -q -q -a -G1 -s -n -x XMP:all -x File:all -x ExifTool:all -x Composite:all -x StripOffsets "$1" |
-    grep -v '^\[RIFF\]'
+    { grep -v '^\[RIFF\]' || true; }
   exiftool -q -q -b -ICC_Profile "$1" | md5sum
 }
-# dc:subject, lr:hierarchicalSubject, digiKam:TagsList, as exiftool reads them.
-keywords() { exiftool -q -q -sep ', ' -p '$XMP-dc:Subject;$XMP-lr:HierarchicalSubject;$XMP-digiKam:TagsList' "$1"; }
+mkdir facts && for file in t/*; do
+  case " $never " in *" ${file#t/} "*) ;; *) facts "$file" >"facts/${file#t/}" ;; esac
+done
 
-pass() { # RULES EXPECTED-SUMMARY USER-KEYWORDS...
+# RULES EXPECTED-SUMMARY USER-KEYWORDS...: a run, then (unless $same, when
+# the files are compared whole afterwards) each written file's keywords as
+# exiftool reads them and its other values.
+pass() {
   local rules=$1 summary=$2 out status=0
   shift 2
   out=$(run classify --embed --config "$rules" t 2>"$work/err") || status=$?
   grep -q "$summary" "$work/err" || fail "$rules: \"$summary\" not in: $(cat "$work/err")"
   [ "$status" -eq 1 ] || fail "$rules: exit status $status, not 1 (the linked, locked and comments files fail)"
+  [ -z "${same:-}" ] || out=""
+  [ -n "$out" ] && exiftool -q -q -sep ', ' -p '$FileName;$XMP-dc:Subject;$XMP-lr:HierarchicalSubject;$XMP-digiKam:TagsList' \
+    t >"$work/keywords"
   while IFS=$'\t' read -r path _ _ attributes; do
-    local file=t/${path##*[/\\]} dc="$*" lr="" digikam="" pair name category
+    [ -n "$path" ] || continue
+    local file=t/${path##*[/\\]} dc="$*" lr="" digikam="" pair name category read
     case " $never " in *" ${file#t/} "*) continue ;; esac
     case "$file" in t/tagged.*) ;; *) dc="" ;; esac
     IFS=',' read -ra pairs <<<"$attributes"
@@ -60,8 +68,9 @@ pass() { # RULES EXPECTED-SUMMARY USER-KEYWORDS...
       pair=${pair# } name=${pair% \[*} category=${pair##*\[} category=${category%]}
       dc+="${dc:+, }$name" lr+="${lr:+, }$category|$name" digikam+="${digikam:+, }$category/$name"
     done
-    [ "$(keywords "$file")" = "$dc;$lr;$digikam" ] || fail "$file reads \"$(keywords "$file")\", not \"$dc;$lr;$digikam\""
-    [ "$(facts "$file")" = "$(facts "before/${file#t/}")" ] || fail "$file: $(diff <(facts "before/${file#t/}") <(facts "$file") | head -5)"
+    read=$(sed -n "s/^${file#t/};//p" "$work/keywords")
+    [ "$read" = "$dc;$lr;$digikam" ] || fail "$file reads \"$read\", not \"$dc;$lr;$digikam\""
+    diff "facts/${file#t/}" <(facts "$file") >"$work/diff" || fail "$file: $(head -5 "$work/diff")"
   done < <(tr -d '\r' <<<"$out")
   for file in $never; do cmp -s "t/$file" "before/$file" || fail "$file was written"; done
   for file in $never; do grep -q "t[/\\]$file: " "$work/err" || fail "$file not named"; done
@@ -69,7 +78,7 @@ pass() { # RULES EXPECTED-SUMMARY USER-KEYWORDS...
 
 pass "$source/examples/rules.ini" "images: 9 updated, 0 unchanged, 2 of formats never written, 4 failed" holiday, tiny
 cp -a t first
-pass "$source/examples/rules.ini" "images: 0 updated, 9 unchanged, 2 of formats never written, 4 failed" holiday, tiny
+same=1 pass "$source/examples/rules.ini" "images: 0 updated, 9 unchanged, 2 of formats never written, 4 failed"
 for file in first/*; do cmp -s "$file" "t/${file#first/}" || fail "${file#first/} changed on a run with nothing to change"; done
 # Other rules: our old keywords go, "tiny" (the user's before any rule named
 # it) stays where the user put it.

@@ -1,6 +1,6 @@
 #include "sidecars/embedded_xmp.h"
 
-#include <new>
+#include <exception>
 #include <optional>
 #include <system_error>
 
@@ -97,20 +97,11 @@ Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayou
 }
 
 EmbedResult EmbedRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
-    std::string reason;
     try {
         return syncOrThrow(image, keywords, tag);
-    } catch (const std::bad_alloc&) {
-        reason = "out of memory";
-    } catch (const std::exception& e) {  // Exiv2's own errors among them
-        reason = e.what();
     } catch (...) {
-        reason = "an unknown error";
+        return outcome(EmbedResult::Status::Failed, failureReason(std::current_exception()));
     }
-    for (char& c : reason) {
-        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-    }
-    return outcome(EmbedResult::Status::Failed, reason + "; left as it is");
 }
 
 EmbedResult EmbedRun::syncOrThrow(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <new>
@@ -290,10 +291,10 @@ fs::path SidecarRun::claim(const FileStamp& stamp, const fs::path& image) {
     return placed.second ? fs::path() : placed.first->second;
 }
 
-SidecarResult SidecarRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
+std::string failureReason(const std::exception_ptr& thrown) {
     std::string reason;
     try {
-        return syncOrThrow(image, keywords, tag);
+        std::rethrow_exception(thrown);
     } catch (const std::bad_alloc&) {
         reason = "out of memory";
     } catch (const std::exception& e) {  // Exiv2's own errors among them
@@ -301,7 +302,19 @@ SidecarResult SidecarRun::sync(const fs::path& image, const std::vector<Keyword>
     } catch (...) {
         reason = "an unknown error";
     }
-    return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false}, reason + "; left as it is");
+    for (char& c : reason) {
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    return reason + "; left as it is";
+}
+
+SidecarResult SidecarRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
+    try {
+        return syncOrThrow(image, keywords, tag);
+    } catch (...) {
+        return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false},
+                      failureReason(std::current_exception()));
+    }
 }
 
 SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -86,6 +87,11 @@ bool freshPacket(const std::vector<Keyword>& keywords, std::string& packet, Keyw
 // The keyword properties and our record of them in a sidecar's bytes, as
 // rewriteSidecar reads them; false with a reason where it cannot.
 bool readKeywordState(const std::string& bytes, std::vector<KeywordState>& state, std::string& error);
+
+// What an exception out of one file's work says, as one line ending in
+// "; left as it is": whatever a library or the memory throws is that file's
+// reason, never the run's end.
+std::string failureReason(const std::exception_ptr& thrown);
 
 // The largest sidecar read: darktable's, with a long history, are far below.
 constexpr std::int64_t kMaxSidecarBytes = 4 << 20;
