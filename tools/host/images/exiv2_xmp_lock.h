@@ -5,8 +5,9 @@
 
 #include <shared_mutex>
 
-// Held shared while an image's metadata (and so the XMP in it) is read, and
-// exclusively while a sidecar is decoded, edited and encoded.
+// Held shared while an image's metadata (and so the XMP in it) is read for
+// its size, and exclusively while a sidecar or an image's packet is
+// decoded, edited and encoded.
 inline std::shared_mutex& exiv2XmpLock() {
     static std::shared_mutex lock;
     return lock;
