@@ -97,7 +97,7 @@ bool webpWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
         Bytes chunk = f.substr(at, std::min(end, at + 8 + length + (length & 1)) - at);
         at += chunk.size();
         if (chunk.substr(0, 4) == "XMP ") {
-            if (within(layout.packets.front(), chunk)) body += xmp;
+            if (!layout.packets.empty() && within(layout.packets.front(), chunk)) body += xmp;
             continue;
         }
         if (chunk.substr(0, 4) == "VP8X" && length >= 10) {
