@@ -335,12 +335,14 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
             ++sidecars[static_cast<int>(r.sidecar.status)];
             if (r.sidecar.status == SidecarResult::Status::Failed) {
                 progress.clear();
-                std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(r.sidecar.path).c_str(), r.sidecar.error.c_str());
+                std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(r.sidecar.path).c_str(),
+                             oneLine(r.sidecar.error).c_str());
             }
             ++embedded[static_cast<int>(r.embedded.status)];
             if (!r.embedded.reason.empty()) {
                 progress.clear();
-                std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(chunk[i]).c_str(), r.embedded.reason.c_str());
+                std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(chunk[i]).c_str(),
+                             oneLine(r.embedded.reason).c_str());
             }
         }
         progress.update(first + i + 1);

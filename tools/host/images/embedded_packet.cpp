@@ -8,19 +8,13 @@
 #include <mutex>
 
 #include "exiv2_xmp_lock.h"
+#include "file_bytes.h"
 #include "webp_canvas.h"
 
 namespace {
 
 using Bytes = std::string_view;
 
-std::uint32_t byteAt(Bytes f, std::size_t at) { return static_cast<unsigned char>(f[at]); }
-std::uint32_t be32(Bytes f, std::size_t at) {
-    return byteAt(f, at) << 24 | byteAt(f, at + 1) << 16 | byteAt(f, at + 2) << 8 | byteAt(f, at + 3);
-}
-std::uint32_t le32(Bytes f, std::size_t at) {
-    return byteAt(f, at) | byteAt(f, at + 1) << 8 | byteAt(f, at + 2) << 16 | byteAt(f, at + 3) << 24;
-}
 void putBe32(std::string& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(v >> shift & 0xFF);
 }

@@ -6,18 +6,12 @@
 #include <set>
 #include <utility>
 
+#include "file_bytes.h"
 #include "webp_canvas.h"
 
 namespace {
 
 using Bytes = std::string_view;
-
-std::uint32_t byteAt(Bytes f, std::size_t at) { return static_cast<unsigned char>(f[at]); }
-std::uint32_t be16(Bytes f, std::size_t at) { return byteAt(f, at) << 8 | byteAt(f, at + 1); }
-std::uint32_t be32(Bytes f, std::size_t at) { return be16(f, at) << 16 | be16(f, at + 2); }
-std::uint32_t le32(Bytes f, std::size_t at) {
-    return byteAt(f, at) | byteAt(f, at + 1) << 8 | byteAt(f, at + 2) << 16 | byteAt(f, at + 3) << 24;
-}
 
 std::string hex(std::uint32_t value, int digits) {
     static const char kDigits[] = "0123456789ABCDEF";
@@ -240,7 +234,7 @@ public:
     }
 
 private:
-    std::uint32_t get16(std::size_t at) const { return big_ ? be16(f_, at) : byteAt(f_, at) | byteAt(f_, at + 1) << 8; }
+    std::uint32_t get16(std::size_t at) const { return big_ ? be16(f_, at) : le16(f_, at); }
     std::uint32_t get32(std::size_t at) const { return big_ ? be32(f_, at) : le32(f_, at); }
 
     static std::uint64_t typeSize(std::uint32_t type) {

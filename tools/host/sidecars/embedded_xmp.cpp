@@ -124,14 +124,8 @@ EmbedResult EmbedRun::syncOrThrow(const fs::path& image, const std::vector<Keywo
     if (size > kMaxEmbedBytes)
         return outcome(Status::Failed, "larger than " + std::to_string(kMaxEmbedBytes >> 20) +
                                            " MiB, more than this program rewrites; left as it is");
-    // A replacement would split the names: the others keep the old bytes.
-    if (stamp->links > 1)
-        return outcome(Status::Failed, "has other hard links, which a replacement would split; left as it is");
-    {
-        // One file under two names (links) is written once, under the first.
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (!claimed_.emplace(std::make_pair(stamp->device, stamp->inode), image).second) return outcome(Status::None);
-    }
+    if (!replaceableFile(*stamp, error)) return outcome(Status::Failed, error);
+    if (!claimed_.claim(*stamp, image).empty()) return outcome(Status::None);
     if (!readFile(reader, size, bytes, error)) return outcome(Status::Failed, "cannot read it: " + error);
 
     ImageLayout before;

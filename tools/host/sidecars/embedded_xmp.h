@@ -6,13 +6,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "images/image_layout.h"
+#include "sidecars/claimed_files.h"
 #include "sidecars/xmp_sidecar.h"
 #include "sidecars/xmp_tags.h"
 #include "system/atomic_file.h"
@@ -49,8 +48,7 @@ private:
     EmbedResult syncOrThrow(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
 
     AtomicFileGroup* group_;
-    std::mutex mutex_;
-    std::map<std::pair<std::uint64_t, std::uint64_t>, std::filesystem::path> claimed_;
+    ClaimedFiles claimed_;
 };
 
 // The new file for the bytes of an image, laid out as `before` says, with

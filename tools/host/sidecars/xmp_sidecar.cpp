@@ -285,12 +285,6 @@ bool RepeatedImages::repeated(const fs::path& image) {
     return false;
 }
 
-fs::path SidecarRun::claim(const FileStamp& stamp, const fs::path& image) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const auto placed = claimed_.emplace(std::make_pair(stamp.device, stamp.inode), image);
-    return placed.second ? fs::path() : placed.first->second;
-}
-
 std::string failureReason(const std::exception_ptr& thrown) {
     std::string reason;
     try {
@@ -301,9 +295,6 @@ std::string failureReason(const std::exception_ptr& thrown) {
         reason = e.what();
     } catch (...) {
         reason = "an unknown error";
-    }
-    for (char& c : reason) {
-        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     }
     return reason + "; left as it is";
 }
@@ -363,10 +354,8 @@ SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<K
         std::string bytes;
         stamp = fileStamp(file);
         if (!stamp) return failed(result, "cannot read it");
-        // A replacement would split the names: the others keep the old bytes.
-        if (stamp->links > 1)
-            return failed(result, "has other hard links, which a replacement would split; left as it is");
-        const fs::path other = claim(*stamp, image);
+        if (!replaceableFile(*stamp, error)) return failed(result, error);
+        const fs::path other = claimed_.claim(*stamp, image);
         if (!other.empty()) return failed(result, "also the sidecar of " + pathText(other) + "; left as it is");
         if (!readAll(file, bytes, error)) return failed(result, error.empty() ? "cannot read it" : error);
         if (!keywords.empty() && bytes == fresh.bytes) {

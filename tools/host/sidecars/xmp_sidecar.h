@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
-#include <map>
-#include <mutex>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "sidecars/claimed_files.h"
 #include "sidecars/lightroom_pairs.h"
 #include "sidecars/xmp_tags.h"
 #include "system/atomic_file.h"
@@ -61,14 +60,9 @@ public:
 
 private:
     SidecarResult syncOrThrow(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
-    // The image that claimed the file of `stamp` before, or empty after
-    // claiming it for `image`.
-    std::filesystem::path claim(const FileStamp& stamp, const std::filesystem::path& image);
-
     AtomicFileGroup* group_;
     LightroomPairs pairs_;
-    std::mutex mutex_;
-    std::map<std::pair<std::uint64_t, std::uint64_t>, std::filesystem::path> claimed_;
+    ClaimedFiles claimed_;
 };
 
 // The new packet for a sidecar that holds `bytes`, in `packet`, with the
@@ -88,9 +82,9 @@ bool freshPacket(const std::vector<Keyword>& keywords, std::string& packet, Keyw
 // rewriteSidecar reads them; false with a reason where it cannot.
 bool readKeywordState(const std::string& bytes, std::vector<KeywordState>& state, std::string& error);
 
-// What an exception out of one file's work says, as one line ending in
-// "; left as it is": whatever a library or the memory throws is that file's
-// reason, never the run's end.
+// What an exception out of one file's work says, ending in "; left as it
+// is": whatever a library or the memory throws is that file's reason,
+// never the run's end.
 std::string failureReason(const std::exception_ptr& thrown);
 
 // The largest sidecar read: darktable's, with a long history, are far below.

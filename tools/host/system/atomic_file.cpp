@@ -34,10 +34,8 @@ bool mayReplace(const fs::path& target, const FileStamp& expected, std::string& 
         error = kReadOnly;
     } else if (!facts.userMayWrite) {
         error = kNotWritable;
-    } else if (facts.stamp.links > 1) {
-        error = kLinked;
     } else {
-        return true;
+        return replaceableFile(facts.stamp, error);
     }
     return false;
 }
@@ -49,6 +47,12 @@ bool ownershipKept(Ownership ownership, std::string& error) {
 }
 
 }  // namespace
+
+bool replaceableFile(const FileStamp& stamp, std::string& error) {
+    if (stamp.links <= 1) return true;
+    error = kLinked;
+    return false;
+}
 
 struct AtomicFileGroup::Entry {
     std::size_t tag;

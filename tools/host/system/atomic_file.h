@@ -16,6 +16,12 @@
 
 class FlushBatch;
 
+// False, with the reason, for a file that no replacement may take the place
+// of, whatever happens meanwhile: one with other hard links, which would
+// keep the old bytes. Callers ask it before they work on a new file's
+// bytes; AtomicFileGroup asks it again of the file it renames over.
+bool replaceableFile(const FileStamp& stamp, std::string& error);
+
 // Each file is written at once to a new temporary file of ours beside its
 // target (native_file.h). A commit brings them all to the disk (one syncfs
 // per file system on Linux; Windows flushes each as it is staged), and only
