@@ -14,12 +14,13 @@
 #include "file_list.h"
 #include "images/image_size.h"
 #include "ordered_batches.h"
-#include "sidecars/embedded_xmp.h"
+#include "images/embedded_xmp.h"
 #include "sidecars/xmp_sidecar.h"
 #include "system/file_kind.h"
 #include "terminal.h"
 #include "text/path_text.h"
 #include "text/text_encoding.h"
+#include "xmp/exiv2_xmp.h"
 
 namespace {
 

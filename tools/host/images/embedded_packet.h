@@ -1,7 +1,6 @@
-// An XMP packet put into a copy of a JPEG, TIFF, PNG or WebP file (our own
-// chunk writer for PNG and WebP, Exiv2 for JPEG and TIFF), and the packet
-// Exiv2 reads from a file, which tells that the packet is where readers
-// look.
+// An XMP packet put into a copy of a JPEG, TIFF, PNG or WebP file by
+// writers of our own: only the packet's bytes change, and where its length
+// must change, the lengths and offsets that say where things are.
 #pragma once
 
 #include <string>
@@ -13,11 +12,10 @@
 bool embedFormatOf(std::string_view file, EmbedFormat& format);
 
 // `file`, laid out as `layout` says, with `packet` as its one XMP packet,
-// in `out`. False with a one-line reason; throws only what Exiv2 or the
-// memory throws.
+// in `out`; `placed` is the packet as written. A JPEG's or TIFF's packet
+// takes the old one's place where its padding lets it (XMP's update
+// method: every byte after it keeps its position), else its segment grows
+// or the packet goes to the end of the TIFF, with padding for the next
+// time. False with a one-line reason.
 bool withPacket(EmbedFormat format, std::string_view file, const ImageLayout& layout, const std::string& packet,
-                std::string& out, std::string& error);
-
-// The packet Exiv2 reads from `file` (empty: none), as Exiv2 gives it (for
-// JPEG, encoded anew from what it read); throws Exiv2's errors.
-std::string exiv2Packet(std::string_view file);
+                std::string& out, std::string& placed, std::string& error);

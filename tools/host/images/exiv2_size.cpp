@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "exiv2_xmp_lock.h"
+#include "xmp/exiv2_xmp_lock.h"
 
 namespace {
 

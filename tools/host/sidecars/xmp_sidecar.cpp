@@ -1,23 +1,15 @@
 #include "sidecars/xmp_sidecar.h"
 
-#include <exiv2/exiv2.hpp>
-
 #include <algorithm>
-#include <cctype>
 #include <exception>
-#include <map>
-#include <mutex>
-#include <new>
 #include <optional>
-#include <stdexcept>
 #include <system_error>
-#include <unordered_set>
 
-#include "images/exiv2_xmp_lock.h"
-#include "sidecars/xmp_facts.h"
 #include "system/name_key.h"
 #include "system/read_only_file.h"
+#include "text/failure_reason.h"
 #include "text/path_text.h"
+#include "xmp/xmp_packet.h"
 
 namespace fs = std::filesystem;
 
@@ -38,8 +30,8 @@ int lookFor(const fs::path& path, fs::file_type& type, std::string& error) {
 bool readAll(const fs::path& path, std::string& bytes, std::string& error) {
     ReadOnlyFile file;
     const std::int64_t size = file.open(path) ? file.size() : -1;
-    if (size > kMaxSidecarBytes) {
-        error = "larger than " + std::to_string(kMaxSidecarBytes >> 20) +
+    if (size > kMaxPacketBytes) {
+        error = "larger than " + std::to_string(kMaxPacketBytes >> 20) +
                 " MiB, more than any sidecar holds; left as it is";
         return false;
     }
@@ -55,186 +47,12 @@ bool readAll(const fs::path& path, std::string& bytes, std::string& error) {
     return false;
 }
 
-// Exiv2 0.27's parser turns a hexadecimal character reference of one or
-// two digits into a space ("caf&#xE9;" reads "caf "); decimal ones it reads
-// right. Where a reference is no reference (a CDATA section), the read-back
-// proof sees the change and the file is left alone.
-std::string decimalReferences(const std::string& bytes) {
-    std::string out;
-    std::size_t from = 0;
-    for (std::size_t at = bytes.find("&#x"); at != std::string::npos; at = bytes.find("&#x", at + 1)) {
-        std::size_t end = at + 3;
-        unsigned value = 0;
-        for (; end < bytes.size() && end < at + 6 && std::isxdigit(static_cast<unsigned char>(bytes[end])) != 0; ++end) {
-            const char digit = static_cast<char>(std::tolower(static_cast<unsigned char>(bytes[end])));
-            value = value * 16 + static_cast<unsigned>(digit <= '9' ? digit - '0' : digit - 'a' + 10);
-        }
-        if (end == at + 3 || end > at + 5 || end >= bytes.size() || bytes[end] != ';') continue;
-        out.append(bytes, from, at - from).append("&#" + std::to_string(value) + ";");
-        from = end + 1;
-    }
-    return from == 0 ? bytes : out.append(bytes, from, std::string::npos);
-}
-
-// Only what Exiv2 takes for an XMP file is one.
-bool looksLikeXmp(const std::string& bytes, std::string& error) {
-    Exiv2::MemIo io(reinterpret_cast<const Exiv2::byte*>(bytes.data()), static_cast<long>(bytes.size()));
-    if (Exiv2::isXmpType(io, false)) return true;
-    error = "not an XMP file (no XMP packet at its start); left as it is";
-    return false;
-}
-
-// Only what the parser reads whole: anything else would lose data if
-// written back.
-bool decode(const std::string& bytes, Exiv2::XmpData& xmp, std::string& error) {
-    try {
-        if (Exiv2::XmpParser::decode(xmp, decimalReferences(bytes)) == 0) return keywordNamespacesIntact(error);
-        if (error.empty()) error = "not valid XMP (the XMP toolkit cannot parse it); left as it is";
-        return false;
-    } catch (const std::exception& e) {
-        error = std::string("not valid XMP (") + e.what() + "); left as it is";
-    }
-    return false;
-}
-
-// Laid out as Exiv2's own sidecar writer lays it out (digiKam's sidecars
-// look the same): the packet without padding inside its wrapper.
-bool encode(const Exiv2::XmpData& xmp, std::string& file, std::string& error) {
-    std::string packet;
-    try {
-        if (Exiv2::XmpParser::encode(packet, xmp,
-                                     Exiv2::XmpParser::omitPacketWrapper | Exiv2::XmpParser::useCompactFormat) == 0 &&
-            !packet.empty()) {
-            file = "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n" + packet +
-                   "<?xpacket end=\"w\"?>";
-            return true;
-        }
-        error = "the XMP toolkit cannot write it; left as it is";
-    } catch (const std::exception& e) {
-        error = std::string("cannot be written as XMP (") + e.what() + "); left as it is";
-    }
-    return false;
-}
-
-struct Fresh {
-    std::string bytes;
-    KeywordEdits edits;
-};
-
-// What a new sidecar holds for a set of keywords. Few sets recur over a
-// whole library: each is encoded once, and a sidecar that is still exactly
-// so is known to be up to date without parsing it.
-bool freshSidecar(const std::vector<Keyword>& keywords, Fresh& fresh, std::string& error) {
-    static std::mutex mutex;
-    static std::map<std::string, Fresh> cache;
-    std::string key;
-    for (const Keyword& keyword : keywords) key += keyword.name + '\0' + keyword.category + '\0';
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        const auto it = cache.find(key);
-        if (it != cache.end()) {
-            fresh = it->second;
-            return true;
-        }
-    }
-    {
-        const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
-        resetXmpNamespaces();
-        Exiv2::XmpData xmp;
-        fresh.edits = applyKeywords(xmp, keywords);
-        if (!encode(xmp, fresh.bytes, error)) return false;
-    }
-    const std::lock_guard<std::mutex> lock(mutex);
-    cache.emplace(key, fresh);
-    return true;
-}
-
-// "xmp:Rating" for "http://ns.adobe.com/xap/1.0/ Rating", where Exiv2 knows
-// the namespace; else the URI and the name.
-std::string shownProperty(const std::string& property) {
-    const std::size_t space = property.find(' ');
-    if (space == std::string::npos) return property;
-    const std::string uri = property.substr(0, space);
-    const std::string prefix = uri == "http://www.w3.org/1999/02/22-rdf-syntax-ns#" ? "rdf"
-                                                                                    : Exiv2::XmpProperties::prefix(uri);
-    return prefix.empty() ? property : prefix + ":" + property.substr(space + 1);
-}
-
-// The proof before a sidecar is replaced: the new packet, read by expat,
-// says all the old one said outside our keywords, and read by Exiv2 holds
-// the keywords we meant.
-bool readsBack(const std::string& packet, const std::vector<XmpFact>& before, const Exiv2::XmpData& meant,
-               std::string& error) {
-    std::vector<XmpFact> after;
-    if (!readXmpFacts(packet, after, error)) {
-        error = "the XMP toolkit wrote what does not read back (" + error + "); left as it is";
-        return false;
-    }
-    const std::string lost = firstDifference(before, after);
-    if (!lost.empty()) {
-        error = shownProperty(lost) + " would not come back as it is (the XMP toolkit cannot keep it); left as it is";
-        return false;
-    }
-    Exiv2::XmpData back;
-    if (Exiv2::XmpParser::decode(back, packet) != 0 || !(keywordState(meant) == keywordState(back))) {
-        error = "the keywords would not read back as written; left as it is";
-        return false;
-    }
-    return true;
-}
-
 SidecarResult failed(SidecarResult result, std::string error) {
     result.status = SidecarResult::Status::Failed;
     result.error = std::move(error);
     result.edits = {};
     return result;
 }
-
-}  // namespace
-
-Rewrite rewriteSidecar(const std::string& bytes, const std::vector<Keyword>& keywords, std::string& packet,
-                       KeywordEdits& edits, std::string& error) {
-    if (!looksLikeXmp(bytes, error)) return Rewrite::Refused;
-    const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
-    resetXmpNamespaces();
-    Exiv2::XmpData xmp;
-    if (!decode(bytes, xmp, error)) return Rewrite::Refused;
-    try {
-        edits = applyKeywords(xmp, keywords);
-    } catch (const std::runtime_error& e) {  // a keyword property in a form we do not edit
-        error = e.what();
-        return Rewrite::Refused;
-    }
-    if (!edits.any()) return Rewrite::Unchanged;
-    // The file's own statement of its values, read apart from Exiv2, which
-    // the new packet must match outside our keywords.
-    std::vector<XmpFact> before;
-    if (!readXmpFacts(bytes, before, error)) {
-        error = "not valid XMP (" + error + "); left as it is";
-        return Rewrite::Refused;
-    }
-    if (!encode(xmp, packet, error) || !readsBack(packet, before, xmp, error)) return Rewrite::Refused;
-    return Rewrite::Changed;
-}
-
-bool freshPacket(const std::vector<Keyword>& keywords, std::string& packet, KeywordEdits& edits, std::string& error) {
-    Fresh fresh;
-    if (!freshSidecar(keywords, fresh, error)) return false;
-    packet = std::move(fresh.bytes);
-    edits = std::move(fresh.edits);
-    return true;
-}
-
-bool readKeywordState(const std::string& bytes, std::vector<KeywordState>& state, std::string& error) {
-    const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
-    resetXmpNamespaces();
-    Exiv2::XmpData xmp;
-    if (!decode(bytes, xmp, error)) return false;
-    state = keywordState(xmp);
-    return true;
-}
-
-namespace {
 
 fs::path::string_type absoluteKey(const fs::path& path) {
     std::error_code ignored;  // a path that will not resolve is refused later anyway
@@ -285,20 +103,6 @@ bool RepeatedImages::repeated(const fs::path& image) {
     return false;
 }
 
-std::string failureReason(const std::exception_ptr& thrown) {
-    std::string reason;
-    try {
-        std::rethrow_exception(thrown);
-    } catch (const std::bad_alloc&) {
-        reason = "out of memory";
-    } catch (const std::exception& e) {  // Exiv2's own errors among them
-        reason = e.what();
-    } catch (...) {
-        reason = "an unknown error";
-    }
-    return reason + "; left as it is";
-}
-
 SidecarResult SidecarRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
     try {
         return syncOrThrow(image, keywords, tag);
@@ -330,15 +134,15 @@ SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<K
     }
     if (there < 0) return failed(result, error);
     if (there == 0 && keywords.empty()) return SidecarResult{};
-    Fresh fresh;
-    if (!keywords.empty() && !freshSidecar(keywords, fresh, error)) return failed(result, error);
+    EditedPacket fresh;
+    if (!keywords.empty() && !freshPacket(keywords, false, fresh, error)) return failed(result, error);
 
     fs::path file = result.path;  // a link's target is the file to replace, not the link
     std::optional<FileStamp> stamp;
     std::string packet;
     if (there == 0) {
         packet = fresh.bytes;
-        result.edits = fresh.edits;
+        result.edits = fresh.plan.edits;
     } else {
         std::error_code fsError;
         if (type == fs::file_type::symlink) file = fs::canonical(file, fsError);
@@ -362,11 +166,14 @@ SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<K
             result.status = SidecarResult::Status::Unchanged;
             return result;
         }
-        switch (rewriteSidecar(bytes, keywords, packet, result.edits, error)) {
+        EditedPacket edited;
+        switch (rewritePacket(bytes, keywords, edited, error)) {
         case Rewrite::Refused: return failed(result, error);
         case Rewrite::Unchanged: result.status = SidecarResult::Status::Unchanged; return result;
         case Rewrite::Changed: break;
         }
+        packet = std::move(edited.bytes);
+        result.edits = std::move(edited.plan.edits);
     }
     result.status = there == 1 ? SidecarResult::Status::Updated : SidecarResult::Status::Created;
     if (group_ != nullptr && !group_->stage(tag, file, packet, stamp, error)) return failed(result, error);

@@ -1,14 +1,16 @@
-#include "sidecars/embedded_xmp.h"
+#include "images/embedded_xmp.h"
 
 #include <exception>
 #include <optional>
 #include <system_error>
 
 #include "images/embedded_packet.h"
+#include "images/exiv2_packet.h"
 #include "images/image_extensions.h"
 #include "images/image_kind.h"
-#include "sidecars/xmp_sidecar.h"
 #include "system/read_only_file.h"
+#include "text/failure_reason.h"
+#include "xmp/xmp_packet.h"
 
 namespace fs = std::filesystem;
 
@@ -62,18 +64,21 @@ Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayou
         return Rewrite::Refused;
     }
     if (before.packets.empty() && keywords.empty()) return Rewrite::Unchanged;
-    std::string packet;
+    EditedPacket packet;
     if (before.packets.empty()) {
-        if (!freshPacket(keywords, packet, edits, error)) return Rewrite::Refused;
+        // Padded where the next update can then fit in place.
+        if (!freshPacket(keywords, format == EmbedFormat::Jpeg || format == EmbedFormat::Tiff, packet, error))
+            return Rewrite::Refused;
     } else {
-        const Rewrite rewrite = rewriteSidecar(std::string(before.packets.front()), keywords, packet, edits, error);
+        const Rewrite rewrite = rewritePacket(before.packets.front(), keywords, packet, error);
         if (rewrite == Rewrite::Refused) error = "its XMP packet: " + error;
         if (rewrite != Rewrite::Changed) return rewrite;
     }
 
     // The proof: every part but the packet as it was, the packet where
-    // readers look, and Exiv2 reading it back.
-    if (!withPacket(format, file, before, packet, written, error)) {
+    // readers look, and Exiv2 finding it there.
+    std::string placed;
+    if (!withPacket(format, file, before, packet.bytes, written, placed, error)) {
         error += "; left as it is";
         return Rewrite::Refused;
     }
@@ -87,12 +92,17 @@ Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayou
         error = changed + " would not stay as it is; left as it is";
         return Rewrite::Refused;
     }
-    std::vector<KeywordState> meant, read;
-    if (after.packets.size() != 1 || after.packets.front() != packet || !readKeywordState(packet, meant, error) ||
-        !readKeywordState(exiv2Packet(written), read, error) || !(meant == read)) {
-        error = "the new XMP packet would not read back as written; left as it is";
+    if (after.packets.size() != 1 || after.packets.front() != placed) {
+        error = "the new file would not hold its packet where readers look; left as it is";
         return Rewrite::Refused;
     }
+    Exiv2Reading found;
+    if (!exiv2FileReading(written, format, found, error) || !(found == exiv2Reading(placed))) {
+        if (error.empty()) error = "Exiv2 would not find the new packet where it looks";
+        error += "; left as it is";
+        return Rewrite::Refused;
+    }
+    edits = std::move(packet.plan.edits);
     return Rewrite::Changed;
 }
 

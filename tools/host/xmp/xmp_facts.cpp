@@ -1,12 +1,10 @@
-#include "sidecars/xmp_facts.h"
+#include "xmp/xmp_facts.h"
 
 #include <expat.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
-
-#include "sidecars/xmp_tags.h"
 
 namespace {
 
@@ -130,33 +128,21 @@ bool readXmpFacts(const std::string& bytes, std::vector<XmpFact>& facts, std::st
     return true;
 }
 
-bool isOurProperty(const XmpFact& fact) {
-    static const std::string ours[] = {
-        "http://purl.org/dc/elements/1.1/ subject",
-        "http://ns.adobe.com/lightroom/1.0/ hierarchicalSubject",
-        "http://www.digikam.org/ns/1.0/ TagsList",
-    };
-    const std::string property = fact.path.substr(0, fact.path.find(kStep));
-    if (property.compare(0, std::strlen(kPixtaggerXmpNamespace), kPixtaggerXmpNamespace) == 0 &&
-        property.find(' ') == std::strlen(kPixtaggerXmpNamespace))
-        return true;
-    return std::find(std::begin(ours), std::end(ours), property) != std::end(ours);
+std::string factProperty(const XmpFact& fact) {
+    const std::size_t from = fact.path.compare(0, kStep.size() + 1, kStep + "@") == 0 ? kStep.size() + 1 : 0;
+    return fact.path.substr(from, fact.path.find(kStep, from) - from);
+}
+
+std::string factSteps(const XmpFact& fact) {
+    const std::size_t step = fact.path.find(kStep);
+    return step == std::string::npos ? std::string() : fact.path.substr(step + kStep.size());
 }
 
 std::string firstDifference(const std::vector<XmpFact>& before, const std::vector<XmpFact>& after) {
-    auto a = before.begin();
-    auto b = after.begin();
-    for (;;) {
-        while (a != before.end() && isOurProperty(*a)) ++a;
-        while (b != after.end() && isOurProperty(*b)) ++b;
-        if (a == before.end() || b == after.end()) break;
-        if (!(*a == *b)) break;
-        ++a;
-        ++b;
-    }
-    if (a == before.end() && b == after.end()) return std::string();
-    const XmpFact& differing = a == before.end() ? *b : b == after.end() ? *a : (*a < *b ? *a : *b);
-    // A qualifier of the description itself (a non-empty rdf:about) has no property before it.
-    const std::size_t from = differing.path.compare(0, kStep.size() + 1, kStep + "@") == 0 ? kStep.size() + 1 : 0;
-    return differing.path.substr(from, differing.path.find(kStep, from) - from);
+    const auto differs = std::mismatch(before.begin(), before.end(), after.begin(), after.end());
+    if (differs.first == before.end() && differs.second == after.end()) return std::string();
+    const XmpFact& differing = differs.first == before.end()    ? *differs.second
+                               : differs.second == after.end() ? *differs.first
+                               : (*differs.first < *differs.second ? *differs.first : *differs.second);
+    return factProperty(differing);
 }

@@ -22,10 +22,13 @@ struct XmpFact {
 // bytes are not such a document.
 bool readXmpFacts(const std::string& bytes, std::vector<XmpFact>& facts, std::string& error);
 
-// Whether the property a fact belongs to is one pixtagger may change: the
-// three keyword properties and anything in our own namespace (by URI).
-bool isOurProperty(const XmpFact& fact);
+// The property a fact belongs to, "URI name"; for a qualifier of the
+// description itself (a non-empty rdf:about), that qualifier.
+std::string factProperty(const XmpFact& fact);
 
-// Empty when `before` and `after` hold the same facts outside ours; else the
-// first property that differs, as "URI name" (never empty).
+// The steps of a fact's path after its property: "Bag\x1F[2]" of an item.
+std::string factSteps(const XmpFact& fact);
+
+// Empty when `before` and `after` (sorted) hold the same facts; else the
+// first property that differs (never empty).
 std::string firstDifference(const std::vector<XmpFact>& before, const std::vector<XmpFact>& after);

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "images/image_layout.h"
-#include "sidecars/claimed_files.h"
-#include "sidecars/xmp_sidecar.h"
-#include "sidecars/xmp_tags.h"
 #include "system/atomic_file.h"
+#include "system/claimed_files.h"
+#include "xmp/keywords.h"
+#include "xmp/packet_editor.h"
 
 struct EmbedResult {
     enum class Status {
@@ -37,11 +37,12 @@ public:
     explicit EmbedRun(AtomicFileGroup* group) : group_(group) {}
 
     // A copy of the image with its packet brought in line with `keywords`
-    // (our own chunk writer for PNG and WebP; Exiv2, in memory, for JPEG
-    // and TIFF) is staged only when every part of the file but its packet
-    // is byte for byte the same (image data, Exif, IPTC, ICC and every
-    // other segment, chunk or TIFF entry, read by walkers of our own) and
-    // Exiv2 reads the new packet back. Nothing is thrown.
+    // (the packet edited and proved as a sidecar's is, then put in by our
+    // own writer for the format) is staged only when every part of the
+    // file but its packet is byte for byte the same (image data, Exif,
+    // IPTC, ICC and every other segment, chunk or TIFF entry, read by
+    // walkers of our own) and Exiv2 finds the new packet where readers
+    // look. Nothing is thrown.
     EmbedResult sync(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
 
 private:
@@ -53,8 +54,8 @@ private:
 
 // The new file for the bytes of an image, laid out as `before` says, with
 // its packet in line with `keywords`: Changed only once proved as
-// EmbedRun::sync says, Refused with a one-line reason. Throws only what
-// Exiv2 or the memory throws.
+// EmbedRun::sync says, Refused with a one-line reason. Throws only
+// std::bad_alloc.
 Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayout& before,
                      const std::vector<Keyword>& keywords, std::string& written, KeywordEdits& edits,
                      std::string& error);

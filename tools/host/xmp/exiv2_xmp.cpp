@@ -1,0 +1,81 @@
+#include "xmp/exiv2_xmp.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <mutex>
+#include <new>
+
+#include "xmp/exiv2_xmp_lock.h"
+
+void registerPixtaggerXmpNamespace() {
+    Exiv2::XmpParser::initialize();
+    Exiv2::XmpProperties::registerNs(kPixtaggerXmpNamespace, "pixtagger");
+}
+
+void releaseXmpNamespaces() { Exiv2::XmpParser::terminate(); }
+
+namespace {
+
+std::vector<std::string> itemsOf(const Exiv2::Value& value) {
+    std::vector<std::string> items;
+    for (long i = 0; i < value.count(); ++i) items.push_back(value.toString(i));
+    return items;
+}
+
+// Exiv2's key of a property, by the prefix it gives the namespace.
+std::string keyOf(const XmpName& name) {
+    return "Xmp." + Exiv2::XmpProperties::prefix(name.uri) + "." + name.name;
+}
+
+}  // namespace
+
+void resetXmpNamespaces() {
+    Exiv2::XmpProperties::unregisterNs();
+    Exiv2::XmpProperties::registerNs(kPixtaggerXmpNamespace, "pixtagger");
+}
+
+Exiv2Reading exiv2ReadingOf(const Exiv2::XmpData& xmp) {
+    Exiv2Reading reading;
+    std::string keywords[kKeywordProperties], records[kKeywordProperties];
+    for (std::size_t p = 0; p < kKeywordProperties; ++p) {
+        keywords[p] = keyOf(kKeywordProperty[p].property);
+        records[p] = keyOf(kKeywordProperty[p].record);
+    }
+    for (const Exiv2::Xmpdatum& datum : xmp) {
+        const std::string key = datum.key();
+        const auto keyword = std::find(std::begin(keywords), std::end(keywords), key);
+        const auto record = std::find(std::begin(records), std::end(records), key);
+        if (keyword != std::end(keywords)) {
+            reading.keywords[keyword - std::begin(keywords)] = itemsOf(datum.value());
+        } else if (record != std::end(records)) {
+            reading.records[record - std::begin(records)] = itemsOf(datum.value());
+        } else {
+            reading.others.push_back(key + " " + datum.typeName() + " " + datum.toString());
+        }
+    }
+    std::sort(reading.others.begin(), reading.others.end());
+    reading.read = true;
+    return reading;
+}
+
+Exiv2Reading exiv2Reading(std::string_view packet) {
+    const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
+    try {
+        resetXmpNamespaces();
+        Exiv2::XmpData xmp;
+        if (Exiv2::XmpParser::decode(xmp, std::string(packet)) == 0) return exiv2ReadingOf(xmp);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {  // Exiv2's own errors: a packet it cannot read
+    }
+    return Exiv2Reading();
+}
+
+bool operator==(const Exiv2Reading& a, const Exiv2Reading& b) {
+    if (a.read != b.read || a.others != b.others) return false;
+    for (std::size_t p = 0; p < kKeywordProperties; ++p) {
+        if (a.keywords[p] != b.keywords[p] || a.records[p] != b.records[p]) return false;
+    }
+    return true;
+}
