@@ -16,6 +16,7 @@
 
 #include "images/embedded_packet.h"
 #include "images/embedded_xmp.h"
+#include "images/exiv2_packet.h"
 #include "xmp/exiv2_xmp.h"
 
 namespace {
@@ -154,6 +155,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(readLayout(format, written, after, error) && after.packets.size() == 1, "the new file holds one packet");
     check(firstChangedPart(before.parts, after.parts).empty(), "every part stays");
     checkBytes(format, file, before, written, after);
+    std::string found, ignored;
+    bool unreadable = false, oldUnreadable = false;
+    if (exiv2FilePacket(written, format, found, unreadable, error)) {
+        const std::string_view packet = after.packets[0];
+        check(found == packet.substr(std::min(packet.find('<'), packet.size())), "Exiv2 finds the packet our walker does");
+    } else {
+        check(unreadable && !exiv2FilePacket(file, format, ignored, oldUnreadable, error) && oldUnreadable,
+              "Exiv2 reads the new file where it read the old one");
+    }
     const std::vector<std::string> facts = exiv2Facts(file);
     check(facts.empty() || facts == exiv2Facts(written), "Exif, IPTC and ICC read by Exiv2 as they were");
     check(rewriteImage(format, written, after, keywords, again, edits, error) == Rewrite::Unchanged,

@@ -6,12 +6,15 @@
 #include <mutex>
 #include <new>
 
+#include "xmp/exiv2_xmp.h"
 #include "xmp/exiv2_xmp_lock.h"
 
-bool exiv2FileReading(std::string_view file, EmbedFormat format, Exiv2Reading& reading, std::string& error) {
+bool exiv2FilePacket(std::string_view file, EmbedFormat format, std::string& packet, bool& unreadable,
+                     std::string& error) {
     static const int kTypes[] = {Exiv2::ImageType::jpeg, Exiv2::ImageType::tiff, Exiv2::ImageType::png,
                                  Exiv2::ImageType::webp};
     const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
+    unreadable = false;
     try {
         resetXmpNamespaces();
 #pragma GCC diagnostic push
@@ -24,12 +27,24 @@ bool exiv2FileReading(std::string_view file, EmbedFormat format, Exiv2Reading& r
             return false;
         }
         image->readMetadata();
-        reading = exiv2ReadingOf(image->xmpData());
+        if (format == EmbedFormat::Tiff) {  // Exiv2 keeps a TIFF's packet as an Exif value
+            const auto it = image->exifData().findKey(Exiv2::ExifKey("Exif.Image.XMLPacket"));
+            packet.clear();
+            if (it != image->exifData().end()) {
+                Exiv2::DataBuf bytes(it->size());
+                it->copy(bytes.pData_, Exiv2::invalidByteOrder);
+                packet.assign(reinterpret_cast<const char*>(bytes.pData_), static_cast<std::size_t>(bytes.size_));
+            }
+        } else {
+            packet = static_cast<const Exiv2::Image&>(*image).xmpPacket();  // as read, not encoded anew
+        }
+        packet.erase(0, packet.find('<') == std::string::npos ? packet.size() : packet.find('<'));
         return true;
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {  // Exiv2's own errors
         error = std::string("Exiv2 cannot read it (") + e.what() + ")";
+        unreadable = true;
     }
     return false;
 }

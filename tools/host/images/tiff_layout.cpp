@@ -27,6 +27,10 @@ public:
     }
 
     bool walk(std::string& error) {
+        if (layout_.ifd0 == 0) {
+            error = "no image directory (IFD0)";
+            return false;
+        }
         ranges_.push_back({0, 8, "the header"});
         std::deque<std::pair<std::uint32_t, std::string>> queue{{get32(4), "IFD0"}};
         std::set<std::uint32_t> visited;
@@ -100,6 +104,12 @@ private:
             const std::uint32_t tag = get16(entry), type = get16(entry + 2), n = get32(entry + 4);
             const std::uint64_t size = typeSize(type) * n;
             const std::string tagName = "tag " + hexNumber(tag, 4) + " of " + name;
+            if (typeSize(type) == 0) {
+                // Readers guess where its value lies, perhaps past the end
+                // of the file, where a new packet would then be.
+                error = tagName + " is of an unknown type (" + std::to_string(type) + ")";
+                return false;
+            }
             Bytes value = f_.substr(entry + 8, 4);
             if (size > 4) {
                 if (get32(entry + 8) > f_.size() || size > f_.size() - get32(entry + 8)) {
@@ -108,7 +118,7 @@ private:
                 }
                 value = f_.substr(get32(entry + 8), static_cast<std::size_t>(size));
                 ranges_.push_back({get32(entry + 8), size, tagName});
-            } else if (typeSize(type) != 0) {
+            } else {
                 value = value.substr(0, static_cast<std::size_t>(size));
             }
             std::vector<std::uint32_t> numbers;
@@ -154,8 +164,8 @@ private:
                 continue;
             default: break;
             }
-            layout_.parts.push_back({tagName + " (type " + std::to_string(type) + ", " + std::to_string(n) + " values)",
-                                     value, {}});
+            layout_.parts.push_back(
+                {tagName + " (type " + std::to_string(type) + ", " + std::to_string(n) + " values)", value, {}});
         }
         if (dataOffsets.size() != dataCounts.size()) {
             error = name + " has " + std::to_string(dataOffsets.size()) + " strips or tiles and " +
@@ -173,8 +183,9 @@ private:
                 return false;
             }
             const bool isThumbnail = thumbnail != 0 && i + 1 == dataOffsets.size();
-            const std::string dataName =
-                (isThumbnail ? std::string("the thumbnail") : "strip or tile " + std::to_string(i)) + " of " + name;
+            const std::string dataName = (isThumbnail ? std::string("the thumbnail")
+                                                      : "strip or tile " + std::to_string(i)) +
+                                         " of " + name;
             layout_.parts.push_back({dataName, f_.substr(dataOffsets[i], dataCounts[i]), {}});
             ranges_.push_back({dataOffsets[i], dataCounts[i], dataName});
         }

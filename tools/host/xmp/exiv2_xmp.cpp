@@ -28,14 +28,8 @@ std::string keyOf(const XmpName& name) {
     return "Xmp." + Exiv2::XmpProperties::prefix(name.uri) + "." + name.name;
 }
 
-}  // namespace
-
-void resetXmpNamespaces() {
-    Exiv2::XmpProperties::unregisterNs();
-    Exiv2::XmpProperties::registerNs(kPixtaggerXmpNamespace, "pixtagger");
-}
-
-Exiv2Reading exiv2ReadingOf(const Exiv2::XmpData& xmp) {
+// The reading of XMP Exiv2 has decoded.
+Exiv2Reading readingOf(const Exiv2::XmpData& xmp) {
     Exiv2Reading reading;
     std::string keywords[kKeywordProperties], records[kKeywordProperties];
     for (std::size_t p = 0; p < kKeywordProperties; ++p) {
@@ -59,23 +53,22 @@ Exiv2Reading exiv2ReadingOf(const Exiv2::XmpData& xmp) {
     return reading;
 }
 
+}  // namespace
+
+void resetXmpNamespaces() {
+    Exiv2::XmpProperties::unregisterNs();
+    Exiv2::XmpProperties::registerNs(kPixtaggerXmpNamespace, "pixtagger");
+}
+
 Exiv2Reading exiv2Reading(std::string_view packet) {
     const std::unique_lock<std::shared_mutex> lock(exiv2XmpLock());
     try {
         resetXmpNamespaces();
         Exiv2::XmpData xmp;
-        if (Exiv2::XmpParser::decode(xmp, std::string(packet)) == 0) return exiv2ReadingOf(xmp);
+        if (Exiv2::XmpParser::decode(xmp, std::string(packet)) == 0) return readingOf(xmp);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception&) {  // Exiv2's own errors: a packet it cannot read
     }
     return Exiv2Reading();
-}
-
-bool operator==(const Exiv2Reading& a, const Exiv2Reading& b) {
-    if (a.read != b.read || a.others != b.others) return false;
-    for (std::size_t p = 0; p < kKeywordProperties; ++p) {
-        if (a.keywords[p] != b.keywords[p] || a.records[p] != b.records[p]) return false;
-    }
-    return true;
 }

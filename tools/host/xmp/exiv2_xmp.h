@@ -9,10 +9,6 @@
 
 #include "xmp/keywords.h"
 
-namespace Exiv2 {
-class XmpData;
-}
-
 // Registers our namespace with Exiv2 and its XMP toolkit. Exiv2's registry
 // is one for the whole process: call once, before any thread uses XMP.
 void registerPixtaggerXmpNamespace();
@@ -37,8 +33,3 @@ struct Exiv2Reading {
 // URI). Holds exiv2XmpLock() exclusively; throws only std::bad_alloc.
 Exiv2Reading exiv2Reading(std::string_view packet);
 
-// The same of XMP that Exiv2 has read already (an image's), with the lock
-// held and the registry reset before that read.
-Exiv2Reading exiv2ReadingOf(const Exiv2::XmpData& xmp);
-
-bool operator==(const Exiv2Reading& a, const Exiv2Reading& b);

@@ -112,7 +112,7 @@ struct Mapper {
                     const std::string attribute = attributes[0];
                     const char* what = attribute == kRdf + kSeparator + "resource"    ? "is a resource, not a list"
                                        : attribute == kRdf + kSeparator + "parseType" ? "has an rdf:parseType"
-                                                                                       : "has qualifiers";
+                                                                                      : "has qualifiers";
                     return fail(shown + " " + what + "; left as it is");
                 }
             }
@@ -153,6 +153,7 @@ struct Mapper {
     }
 
     void end() {
+        if (!error.empty()) return;  // expat ends the tag it stopped in
         Frame frame = std::move(stack.back());
         stack.pop_back();
         XmlSpan& span = frame.span;
@@ -176,8 +177,7 @@ struct Mapper {
             frame.target->property = span;
             break;
         case Role::Array:
-            if (!isWhiteSpace(frame.text))
-                return fail(frame.shown + " has text between its items; left as it is");
+            if (!isWhiteSpace(frame.text)) return fail(frame.shown + " has text between its items; left as it is");
             frame.target->array = span;
             break;
         case Role::Item:
@@ -244,8 +244,7 @@ bool mapPacket(const std::string& text, bool forceUtf8, PacketMap& map, std::str
         error = !mapper.error.empty() ? mapper.error
                                       : std::string("not valid XMP (not well-formed XML: ") +
                                             XML_ErrorString(XML_GetErrorCode(parser.get())) + " at line " +
-                                            std::to_string(XML_GetCurrentLineNumber(parser.get())) +
-                                            "); left as it is";
+                                            std::to_string(XML_GetCurrentLineNumber(parser.get())) + "); left as it is";
         return false;
     }
     if (!mapper.rdfSeen) {

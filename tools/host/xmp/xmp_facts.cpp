@@ -76,6 +76,7 @@ struct Reader {
     }
 
     void end() {
+        if (!error.empty()) return;  // expat ends the tag it stopped in
         Frame frame = std::move(stack.back());
         stack.pop_back();
         if (frame.transparent) {
@@ -141,8 +142,9 @@ std::string factSteps(const XmpFact& fact) {
 std::string firstDifference(const std::vector<XmpFact>& before, const std::vector<XmpFact>& after) {
     const auto differs = std::mismatch(before.begin(), before.end(), after.begin(), after.end());
     if (differs.first == before.end() && differs.second == after.end()) return std::string();
-    const XmpFact& differing = differs.first == before.end()    ? *differs.second
-                               : differs.second == after.end() ? *differs.first
-                               : (*differs.first < *differs.second ? *differs.first : *differs.second);
+    const XmpFact& differing = differs.first == before.end() ? *differs.second
+                               : differs.second == after.end()
+                                   ? *differs.first
+                                   : (*differs.first < *differs.second ? *differs.first : *differs.second);
     return factProperty(differing);
 }
