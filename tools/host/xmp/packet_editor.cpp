@@ -79,10 +79,13 @@ void appendChildren(const std::string& text, const XmlSpan& span, const std::str
     edits.push_back({span.startEnd, 0, ownLine ? children : children + closing.text()});
 }
 
-// Namespaces the new elements need, declared on one start tag.
+// Namespaces the new elements need, declared on one start tag. XMP's
+// toolkit, Exiv2's among them, takes one prefix a namespace in the whole
+// packet: a namespace declared anew keeps the prefix the packet gives it
+// elsewhere, and no prefix the packet gives another namespace.
 class Declarations {
 public:
-    explicit Declarations(const NamespaceScope& scope) : scope_(scope) {}
+    Declarations(const NamespaceScope& scope, const NamespaceScope& declared) : scope_(scope), declared_(declared) {}
 
     // A prefix bound to `uri` where the new elements go, declared when none is.
     std::string prefixFor(const std::string& uri, const std::string& preferred) {
@@ -91,7 +94,14 @@ public:
             if (!it->first.empty() && it->second == uri && *bound(it->first) == uri) return it->first;
         }
         std::string prefix = preferred;
-        for (int n = 2; bound(prefix) != nullptr; ++n) prefix = preferred + std::to_string(n);
+        for (const auto& [other, otherUri] : declared_) {
+            if (otherUri == uri && !other.empty() && bound(other) == nullptr && !usedElsewhere(other, uri)) {
+                prefix = other;
+                break;
+            }
+        }
+        for (int n = 2; bound(prefix) != nullptr || usedElsewhere(prefix, uri); ++n)
+            prefix = preferred + std::to_string(n);
         scope_.emplace_back(prefix, uri);
         added_.emplace_back(prefix, uri);
         return prefix;
@@ -121,7 +131,14 @@ private:
         return nullptr;
     }
 
+    // Whether the packet binds `prefix` to another namespace anywhere.
+    bool usedElsewhere(const std::string& prefix, const std::string& uri) const {
+        return std::any_of(declared_.begin(), declared_.end(),
+                           [&](const auto& d) { return d.first == prefix && d.second != uri; });
+    }
+
     NamespaceScope scope_;
+    const NamespaceScope& declared_;
     NamespaceScope added_;
 };
 
@@ -140,10 +157,12 @@ public:
         return true;
     }
 
-    // One array's change where it stands.
-    bool change(const ArraySpan& array, const ArrayChange& delta, std::string& error) {
-        if (array.items.size() == delta.removed.size() && delta.appended.empty()) {
-            edits_.push_back(removal(array.property));  // nothing left in it
+    // One array's change where it stands. Our record goes whole once it
+    // holds nothing; a keyword property keeps its element, which may have
+    // been the user's before any item was ours.
+    bool change(const ArraySpan& array, const ArrayChange& delta, bool record, std::string& error) {
+        if (record && array.items.size() == delta.removed.size() && delta.appended.empty()) {
+            edits_.push_back(removal(array.property));
             return true;
         }
         for (const std::size_t i : delta.removed) edits_.push_back(removal(array.items[i]));
@@ -189,7 +208,7 @@ public:
             return false;
         }
         const XmlSpan& parent = hasDescription ? map_.description : map_.rdf;
-        Declarations declarations(hasDescription ? map_.descriptionScope : map_.rdfScope);
+        Declarations declarations(hasDescription ? map_.descriptionScope : map_.rdfScope, map_.declared);
         const std::string rdfPrefix = parent.prefix().empty() ? declarations.prefixFor(kRdfUri, "rdf") + ":"
                                                               : parent.prefix();
         const Lead lead = childLead(text_, parent, hasDescription ? &map_.rdf : nullptr);
@@ -274,7 +293,7 @@ Rewrite editPacket(std::string_view packet, const std::vector<Keyword>& keywords
               std::make_tuple(&map.records[p], &edited.plan.records[p], &k.record, "Bag")}) {
             if (!change->any()) continue;
             if (array->found) {
-                if (!editor.change(*array, *change, error)) return Rewrite::Refused;
+                if (!editor.change(*array, *change, name == &k.record, error)) return Rewrite::Refused;
             } else {
                 added.push_back({name, type, &change->appended});
             }

@@ -219,7 +219,9 @@ bool mapPacket(const std::string& text, bool forceUtf8, PacketMap& map, std::str
     XML_SetNamespaceDeclHandler(
         parser.get(),
         [](void* data, const XML_Char* prefix, const XML_Char* uri) {
-            static_cast<Mapper*>(data)->scope.emplace_back(prefix != nullptr ? prefix : "", uri != nullptr ? uri : "");
+            auto* mapper = static_cast<Mapper*>(data);
+            mapper->scope.emplace_back(prefix != nullptr ? prefix : "", uri != nullptr ? uri : "");
+            mapper->map->declared.push_back(mapper->scope.back());
         },
         [](void* data, const XML_Char* prefix) {
             NamespaceScope& scope = static_cast<Mapper*>(data)->scope;

@@ -41,6 +41,7 @@ struct PacketMap {
     bool hasDescription = false;
     XmlSpan description;  // the first top-level one
     NamespaceScope rdfScope, descriptionScope;  // bound at the start of each
+    NamespaceScope declared;  // every declaration in the packet, in order
     ArraySpan keywords[kKeywordProperties], records[kKeywordProperties];
 };
 
