@@ -159,7 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool unreadable = false, oldUnreadable = false;
     if (exiv2FilePacket(written, format, found, unreadable, error)) {
         const std::string_view packet = after.packets[0];
-        check(found == packet.substr(std::min(packet.find('<'), packet.size())), "Exiv2 finds the packet our walker does");
+        check(found == packet.substr(std::min(packet.find('<'), packet.size())),
+              "Exiv2 finds the packet our walker does");
     } else {
         check(unreadable && !exiv2FilePacket(file, format, ignored, oldUnreadable, error) && oldUnreadable,
               "Exiv2 reads the new file where it read the old one");

@@ -12,9 +12,9 @@
 #include <utility>
 
 #include "file_list.h"
+#include "images/embedded_xmp.h"
 #include "images/image_size.h"
 #include "ordered_batches.h"
-#include "images/embedded_xmp.h"
 #include "sidecars/xmp_sidecar.h"
 #include "system/file_kind.h"
 #include "terminal.h"

@@ -211,13 +211,15 @@ TEST_F(Xmp, SidecarsAsOthersLeaveThemAreKeptWholeOrLeftAlone) {
                 "<dc:subject><rdf:Bag><rdf:li>Rock &#x26; Roll</rdf:li><!-- mine --><rdf:li><![CDATA[a<b]]></rdf:li>"
                 "</rdf:Bag></dc:subject>"),
          nullptr,
-         {"xmp:Label=\"It&#x27;s\"", "<rdf:li>Rock &#x26; Roll</rdf:li><!-- mine --><rdf:li><![CDATA[a<b]]></rdf:li>"
-                                      "<rdf:li>small</rdf:li>"}},
+         {"xmp:Label=\"It&#x27;s\"",
+          "<rdf:li>Rock &#x26; Roll</rdf:li><!-- mine --><rdf:li><![CDATA[a<b]]></rdf:li>"
+          "<rdf:li>small</rdf:li>"}},
         {"declared Latin-1",
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
              packet("", "<dc:creator><rdf:Seq><rdf:li>caf\xE9</rdf:li><rdf:li/></rdf:Seq></dc:creator>"),
          nullptr,
-         {"<dc:creator><rdf:Seq><rdf:li>caf\xE9</rdf:li><rdf:li/></rdf:Seq></dc:creator>", "<rdf:li>Size|small</rdf:li>"}},
+         {"<dc:creator><rdf:Seq><rdf:li>caf\xE9</rdf:li><rdf:li/></rdf:Seq></dc:creator>",
+          "<rdf:li>Size|small</rdf:li>"}},
         {"Adobe's rdf:about",
          packet("rdf:about=\"uuid:faf5bdd5-ba3d-11da-ad31-d33d75182f1b\"", "<dc:format>image/png</dc:format>"),
          nullptr,
@@ -230,7 +232,8 @@ TEST_F(Xmp, SidecarsAsOthersLeaveThemAreKeptWholeOrLeftAlone) {
         // Exiv2 reads such a namespace as dc itself: beside a real
         // dc:subject, Exiv2's programs would lose one or the other.
         {"a namespace that is dc's but for its final slash",
-         packet("xmlns:dc1=\"http://purl.org/dc/elements/1.1\"", "<dc1:subject><rdf:Bag><rdf:li>x</rdf:li></rdf:Bag></dc1:subject>"),
+         packet("xmlns:dc1=\"http://purl.org/dc/elements/1.1\"",
+                "<dc1:subject><rdf:Bag><rdf:li>x</rdf:li></rdf:Bag></dc1:subject>"),
          "Exiv2 would read dc:subject otherwise than meant",
          {}},
         {"a simple value", packet("dc:subject=\"x\"", ""), "dc:subject is a simple value, not a list", {}},

@@ -49,7 +49,8 @@ bool pngLayout(Bytes f, ImageLayout& layout, std::string& error) {
         const Bytes data = chunk.substr(8, length);
         at += length + 12;
         if ((type == "iTXt" || type == "tEXt" || type == "zTXt") &&
-            (startsWithIgnoringCase(data, kXmpKeyword) || startsWithIgnoringCase(data, Bytes("Raw profile type xmp\0", 21)))) {
+            (startsWithIgnoringCase(data, kXmpKeyword) ||
+             startsWithIgnoringCase(data, Bytes("Raw profile type xmp\0", 21)))) {
             if (type != "iTXt" || data.substr(0, kXmpKeyword.size()) != kXmpKeyword) {
                 error = "XMP in a " + std::string(type) + " chunk of another keyword or form, which readers differ on";
                 return false;
@@ -77,8 +78,8 @@ bool webpLayout(Bytes f, ImageLayout& layout, std::string& error) {
         return false;
     }
     if (std::uint64_t{le32(f, 4)} + 8 != f.size()) {
-        error = "its RIFF header gives " + std::to_string(std::uint64_t{le32(f, 4)} + 8) + " bytes, and the file holds " +
-                std::to_string(f.size());
+        error = "its RIFF header gives " + std::to_string(std::uint64_t{le32(f, 4)} + 8) +
+                " bytes, and the file holds " + std::to_string(f.size());
         return false;
     }
     WebpCanvas canvas;
@@ -104,15 +105,17 @@ bool webpLayout(Bytes f, ImageLayout& layout, std::string& error) {
             layout.packets.push_back(f.substr(at + 8, static_cast<std::size_t>(length)));
         } else {
             parts.push_back({"chunk " + std::to_string(n++) + " (" + std::string(type) + ")",
-                             f.substr(at, static_cast<std::size_t>(next - at)), {}});
+                             f.substr(at, static_cast<std::size_t>(next - at)),
+                             {}});
         }
         at = static_cast<std::size_t>(next);
     }
     // A file of one bitstream has no VP8X until a packet brings one: its
     // canvas is then the bitstream's.
     if (!extended && !simpleWebpCanvas(f, canvas, error)) return false;
-    parts.push_back({"the canvas and flags", {},
-                     std::to_string(canvas.width) + "x" + std::to_string(canvas.height) + ", " +
-                         hexNumber(canvas.flags, 2)});
+    parts.push_back(
+        {"the canvas and flags",
+         {},
+         std::to_string(canvas.width) + "x" + std::to_string(canvas.height) + ", " + hexNumber(canvas.flags, 2)});
     return true;
 }

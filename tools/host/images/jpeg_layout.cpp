@@ -79,7 +79,8 @@ void mpfFacts(Bytes f, const MpfIndex& index, std::size_t ordinal, std::size_t i
     const std::string of = " (MPF index " + std::to_string(ordinal) + ")";
     parts.push_back({"the first picture's size, told from its image data" + of, {}, told(get32(index.firstSize))});
     for (std::size_t i = 0; i < index.offsets.size(); ++i) {
-        parts.push_back({"the place of picture " + std::to_string(i + 2) + ", told from the image data" + of, {},
+        parts.push_back({"the place of picture " + std::to_string(i + 2) + ", told from the image data" + of,
+                         {},
                          told(static_cast<std::int64_t>(index.segment + 8) + get32(index.offsets[i]))});
     }
 }
@@ -137,14 +138,16 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
             layout.newSegment = start;
         if (code == 0xE1 && startsWithIgnoringCase(body, kXmpSignature.substr(0, 28))) {
             if (body.substr(0, kXmpSignature.size()) != kXmpSignature) {
-                error = "an APP1 segment whose signature is XMP's but for its letter case or ending, which readers "
-                        "differ on";
+                error =
+                    "an APP1 segment whose signature is XMP's but for its letter case or ending, which readers "
+                    "differ on";
                 return false;
             }
             --seen[code];  // the other APP1 segments keep their numbers, whether a packet is there or not
             Bytes packet = body.substr(kXmpSignature.size());
             const std::size_t text = packet.find_last_not_of('\0') + 1;  // NUL padding after it stays
-            if (start < marker) parts.push_back({"the fill bytes before the XMP segment", f.substr(start, marker - start), {}});
+            if (start < marker)
+                parts.push_back({"the fill bytes before the XMP segment", f.substr(start, marker - start), {}});
             if (text < packet.size()) parts.push_back({"the NUL bytes after the XMP packet", packet.substr(text), {}});
             layout.packets.push_back(packet.substr(0, text));
             if (layout.xmpSegment == ImageLayout::kNone) layout.xmpSegment = marker;
@@ -152,8 +155,9 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
         }
         if (code == 0xE1 && startsWithIgnoringCase(body, kExtendedSignature.substr(0, 34))) {
             if (body.substr(0, kExtendedSignature.size()) != kExtendedSignature) {
-                error = "an APP1 segment whose signature is ExtendedXMP's but for its letter case or ending, which "
-                        "readers differ on";
+                error =
+                    "an APP1 segment whose signature is ExtendedXMP's but for its letter case or ending, which "
+                    "readers differ on";
                 return false;
             }
             extended = true;

@@ -54,7 +54,8 @@ bool jpegWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
         replacement = "\xFF\xE1" + be16Bytes(length) + std::string(kXmpSignature) + placed;
     }
     if (placed.size() > kMaxPacket || length > 0xFFFF) {
-        error = "an XMP packet of more than " + std::to_string(kMaxPacket) + " bytes, which one JPEG segment cannot hold";
+        error = "an XMP packet of more than " + std::to_string(kMaxPacket) +
+                " bytes, which one JPEG segment cannot hold";
         return false;
     }
     const auto delta = static_cast<std::int64_t>(replacement.size()) - static_cast<std::int64_t>(to - from);
@@ -66,7 +67,9 @@ bool jpegWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
     out += replacement;
     out.append(f.substr(to));
     for (const MpfIndex& index : layout.mpf) {
-        const auto moved = [&](std::size_t at) { return at >= to ? static_cast<std::size_t>(static_cast<std::int64_t>(at) + delta) : at; };
+        const auto moved = [&](std::size_t at) {
+            return at >= to ? static_cast<std::size_t>(static_cast<std::int64_t>(at) + delta) : at;
+        };
         // The first picture holds the packet; the later ones move from an
         // index ahead of the packet, not from one after it.
         bool fits = addTo(out, moved(index.firstSize), index.littleEndian, delta);

@@ -58,8 +58,8 @@ bool tiffWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
         }
         padForNextTime(placed, placed.size() + 2048);
         // A scanner for packets must not find the old one.
-        std::fill(out.begin() + static_cast<std::ptrdiff_t>(at), out.begin() + static_cast<std::ptrdiff_t>(at + old.size()),
-                  ' ');
+        std::fill(out.begin() + static_cast<std::ptrdiff_t>(at),
+                  out.begin() + static_cast<std::ptrdiff_t>(at + old.size()), ' ');
     } else {
         const std::size_t ifd0 = layout.ifd0, count = tiff.get16(ifd0);
         if (count == 0xFFFF) {

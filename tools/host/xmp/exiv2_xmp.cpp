@@ -24,26 +24,24 @@ std::vector<std::string> itemsOf(const Exiv2::Value& value) {
 }
 
 // Exiv2's key of a property, by the prefix it gives the namespace.
-std::string keyOf(const XmpName& name) {
-    return "Xmp." + Exiv2::XmpProperties::prefix(name.uri) + "." + name.name;
-}
+std::string keyOf(const XmpName& name) { return "Xmp." + Exiv2::XmpProperties::prefix(name.uri) + "." + name.name; }
 
 // The reading of XMP Exiv2 has decoded.
 Exiv2Reading readingOf(const Exiv2::XmpData& xmp) {
     Exiv2Reading reading;
-    std::string keywords[kKeywordProperties], records[kKeywordProperties];
+    PerProperty<std::string> keywords, records;
     for (std::size_t p = 0; p < kKeywordProperties; ++p) {
         keywords[p] = keyOf(kKeywordProperty[p].property);
         records[p] = keyOf(kKeywordProperty[p].record);
     }
     for (const Exiv2::Xmpdatum& datum : xmp) {
         const std::string key = datum.key();
-        const auto keyword = std::find(std::begin(keywords), std::end(keywords), key);
-        const auto record = std::find(std::begin(records), std::end(records), key);
-        if (keyword != std::end(keywords)) {
-            reading.keywords[keyword - std::begin(keywords)] = itemsOf(datum.value());
-        } else if (record != std::end(records)) {
-            reading.records[record - std::begin(records)] = itemsOf(datum.value());
+        const auto keyword = std::find(keywords.begin(), keywords.end(), key);
+        const auto record = std::find(records.begin(), records.end(), key);
+        if (keyword != keywords.end()) {
+            reading.keywords[static_cast<std::size_t>(keyword - keywords.begin())] = itemsOf(datum.value());
+        } else if (record != records.end()) {
+            reading.records[static_cast<std::size_t>(record - records.begin())] = itemsOf(datum.value());
         } else {
             reading.others.push_back(key + " " + datum.typeName() + " " + datum.toString());
         }

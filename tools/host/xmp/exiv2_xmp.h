@@ -25,11 +25,10 @@ void resetXmpNamespaces();
 struct Exiv2Reading {
     bool read = false;  // false: Exiv2 cannot read the packet
     std::vector<std::string> others;  // every other value, as "key type value", sorted
-    std::vector<std::string> keywords[kKeywordProperties], records[kKeywordProperties];
+    PerProperty<std::vector<std::string>> keywords, records;
 };
 
 // What Exiv2 reads in `packet`, from a registry of its own namespaces and
 // ours (a packet read before may have bound a known prefix to another
 // URI). Holds exiv2XmpLock() exclusively; throws only std::bad_alloc.
 Exiv2Reading exiv2Reading(std::string_view packet);
-

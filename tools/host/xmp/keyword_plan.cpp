@@ -38,7 +38,7 @@ ArrayChange recordChange(const Items& before, const Items& after) {
 
 }  // namespace
 
-KeywordPlan planKeywords(const KeywordArrays (&state)[kKeywordProperties], const std::vector<Keyword>& keywords) {
+KeywordPlan planKeywords(const PerProperty<KeywordArrays>& state, const std::vector<Keyword>& keywords) {
     KeywordPlan plan;
     for (std::size_t p = 0; p < kKeywordProperties; ++p) {
         const KeywordArrays& arrays = state[p];

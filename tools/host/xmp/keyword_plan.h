@@ -26,13 +26,12 @@ struct ArrayChange {
 };
 
 struct KeywordPlan {
-    ArrayChange keywords[kKeywordProperties];
-    ArrayChange records[kKeywordProperties];
-    std::vector<std::string> record[kKeywordProperties];  // our record afterwards
+    PerProperty<ArrayChange> keywords, records;
+    PerProperty<std::vector<std::string>> record;  // our record afterwards
     KeywordEdits edits;
 };
 
 // `keywords` are the matching rules in rule order. Of a value recorded as
 // ours but no longer wanted, one item goes: the last written as we write
 // it, else the last.
-KeywordPlan planKeywords(const KeywordArrays (&state)[kKeywordProperties], const std::vector<Keyword>& keywords);
+KeywordPlan planKeywords(const PerProperty<KeywordArrays>& state, const std::vector<Keyword>& keywords);

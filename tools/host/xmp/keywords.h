@@ -3,6 +3,7 @@
 // of their values this program put there.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,10 @@ struct KeywordProperty {
 // other program reads, in the order their edits are listed.
 constexpr std::size_t kKeywordProperties = 3;
 extern const KeywordProperty kKeywordProperty[kKeywordProperties];
+
+// One of a thing for each keyword property, in the table's order.
+template <typename T>
+using PerProperty = std::array<T, kKeywordProperties>;
 
 // The value each keyword property gets for a rule's names.
 std::vector<std::string> keywordValues(const Keyword& keyword);

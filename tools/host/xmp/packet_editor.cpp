@@ -48,7 +48,7 @@ Lead deeper(const Lead& lead, const std::string& step) { return {lead.lineBreak,
 // The lead of a new child of `span`: its last child's where it has one.
 Lead childLead(const std::string& text, const XmlSpan& span, const XmlSpan* parent) {
     if (span.hasChild) return leadBefore(text, span.lastChildStart);
-    const Lead own = leadBefore(text, span.start);
+    Lead own = leadBefore(text, span.start);
     if (own.lineBreak.empty()) return own;
     return deeper(own, parent != nullptr ? stepOf(own, leadBefore(text, parent->start)) : " ");
 }
@@ -117,7 +117,8 @@ public:
                         tag.substr(newline + 1, indent - newline - 1);
         }
         std::string out;
-        for (const auto& [prefix, uri] : added_) out += separator + "xmlns:" + prefix + "=\"" + uri + "\"";
+        for (const auto& [prefix, uri] : added_)
+            out.append(separator).append("xmlns:").append(prefix).append("=\"").append(uri) += '"';
         return out;
     }
     bool any() const { return !added_.empty(); }
@@ -226,8 +227,8 @@ public:
             // The description of the resource the packet is about: "" as a
             // new packet has it.
             const std::string description = rdfPrefix + "Description";
-            children = lead.text() + "<" + description + " " + rdfPrefix + "about=\"\"" +
-                       declarations.text("") + ">" + children + lead.text() + "</" + description + ">";
+            children = lead.text() + "<" + description + " " + rdfPrefix + "about=\"\"" + declarations.text("") + ">" +
+                       children + lead.text() + "</" + description + ">";
         } else if (declarations.any()) {
             const std::size_t at = attributesEnd(text_, parent);
             edits_.push_back({at, 0, declarations.text(text_.substr(parent.start, at - parent.start))});
@@ -269,7 +270,7 @@ Rewrite editPacket(std::string_view packet, const std::vector<Keyword>& keywords
     PacketMap map;
     if (!mapPacket(text, encoding != PacketEncoding::Utf8, map, error)) return Rewrite::Refused;
 
-    KeywordArrays state[kKeywordProperties];
+    PerProperty<KeywordArrays> state;
     for (std::size_t p = 0; p < kKeywordProperties; ++p) {
         const ArraySpan& array = map.keywords[p];
         state[p].present = array.values;
@@ -307,9 +308,8 @@ Rewrite editPacket(std::string_view packet, const std::vector<Keyword>& keywords
     if (!editor.addProperties(added, error)) return Rewrite::Refused;
 
     std::vector<Edit>& edits = editor.edits();
-    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
-        return a.at != b.at ? a.at < b.at : a.removed < b.removed;
-    });
+    std::stable_sort(edits.begin(), edits.end(),
+                     [](const Edit& a, const Edit& b) { return a.at != b.at ? a.at < b.at : a.removed < b.removed; });
     std::string result;
     edited.spans.clear();
     std::size_t from = 0, original = 0;

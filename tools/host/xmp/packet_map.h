@@ -22,7 +22,9 @@ struct XmlSpan {
     std::string qname;  // as written: "rdf:Bag"
     bool emptyTag() const { return close == startEnd; }
     // "rdf:" of "rdf:Bag", "" of "Bag": for sibling elements of its namespace.
-    std::string prefix() const { return qname.substr(0, qname.find(':') == std::string::npos ? 0 : qname.find(':') + 1); }
+    std::string prefix() const {
+        return qname.substr(0, qname.find(':') == std::string::npos ? 0 : qname.find(':') + 1);
+    }
 };
 
 // A keyword property or our record of one: its element, its array, its items.
@@ -42,7 +44,7 @@ struct PacketMap {
     XmlSpan description;  // the first top-level one
     NamespaceScope rdfScope, descriptionScope;  // bound at the start of each
     NamespaceScope declared;  // every declaration in the packet, in order
-    ArraySpan keywords[kKeywordProperties], records[kKeywordProperties];
+    PerProperty<ArraySpan> keywords, records;
 };
 
 // The map of `text` (UTF-8, or read as UTF-8 when `forceUtf8`, whatever it

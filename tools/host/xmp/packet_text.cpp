@@ -61,8 +61,8 @@ bool sameName(std::string_view a, std::string_view b) {
 // "UTF-8" where it names none (or there is no declaration).
 std::string_view declaredEncoding(std::string_view bytes) {
     if (startsWith(bytes, "\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    if (!startsWith(bytes, "<?xml") || bytes.size() < 6 || (bytes[5] != ' ' && bytes[5] != '\t' && bytes[5] != '\r' &&
-                                                            bytes[5] != '\n'))
+    if (!startsWith(bytes, "<?xml") || bytes.size() < 6 ||
+        (bytes[5] != ' ' && bytes[5] != '\t' && bytes[5] != '\r' && bytes[5] != '\n'))
         return "UTF-8";
     const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
     std::size_t at = declaration.find("encoding");
@@ -76,8 +76,9 @@ std::string_view declaredEncoding(std::string_view bytes) {
 }  // namespace
 
 bool packetEncoding(std::string_view bytes, PacketEncoding& encoding, std::string& error) {
-    if (startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4)) || startsWith(bytes, std::string_view("\xFF\xFE\0\0", 4)) ||
-        startsWith(bytes, std::string_view("\0\0\0<", 4)) || startsWith(bytes, std::string_view("<\0\0\0", 4))) {
+    if (startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4)) ||
+        startsWith(bytes, std::string_view("\xFF\xFE\0\0", 4)) || startsWith(bytes, std::string_view("\0\0\0<", 4)) ||
+        startsWith(bytes, std::string_view("<\0\0\0", 4))) {
         error = "written in UTF-32, which this program does not read";
         return false;
     }
@@ -97,7 +98,8 @@ bool packetEncoding(std::string_view bytes, PacketEncoding& encoding, std::strin
     } else if (sameName(declared, "US-ASCII")) {
         encoding = PacketEncoding::Ascii;
     } else {
-        error = "declares the encoding \"" + std::string(declared.substr(0, 40)) + "\", which this program does not read";
+        error = "declares the encoding \"" + std::string(declared.substr(0, 40)) +
+                "\", which this program does not read";
         return false;
     }
     return true;
@@ -150,7 +152,7 @@ std::string encodePacket(std::string_view text, PacketEncoding encoding) {
     if (encoding == PacketEncoding::Utf8) return std::string(text);
     std::string out;
     out.reserve(encoding == PacketEncoding::Utf16Le || encoding == PacketEncoding::Utf16Be ? 2 * text.size()
-                                                                                             : text.size());
+                                                                                           : text.size());
     std::uint32_t cp = 0;
     for (std::size_t at = 0; at < text.size() && nextCodePoint(text, at, cp);) {
         switch (encoding) {
