@@ -80,11 +80,12 @@ bool tiffWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
         tiff.put(entry + 2, kByteType, 2);
         tiff.put(4, static_cast<std::uint32_t>(copy), 4);
     }
-    const std::size_t at = tiff.append(placed);
-    if (static_cast<std::uint64_t>(out.size()) > 0xFFFFFFFFull) {
+    // Its offset and length are 32 bits (and a word boundary may cost one more byte).
+    if (std::uint64_t{out.size()} + placed.size() + 1 > 0xFFFFFFFFull) {
         error = "would grow beyond what a TIFF file's offsets reach";
         return false;
     }
+    const std::size_t at = tiff.append(placed);
     tiff.put(entry + 4, static_cast<std::uint32_t>(placed.size()), 4);
     tiff.put(entry + 8, static_cast<std::uint32_t>(at), 4);
     return true;
