@@ -80,8 +80,8 @@ public:
         if (repeated_[i - first_]) return;
         std::vector<Keyword> keywords;
         for (const Attribute& a : r.attributes) keywords.push_back({a.name, a.category});
-        if (xmp_) r.sidecar = run_.sync(path, keywords, 2 * i);
-        if (embed_) r.embedded = images_.sync(path, keywords, 2 * i + 1);
+        if (xmp_) r.sidecar = run_.sync(path, r.size.video, keywords, 2 * i);
+        if (embed_) r.embedded = images_.sync(path, r.size.video, keywords, 2 * i + 1);
     }
 
     // Whether the staged file of a tag has been committed.
@@ -222,8 +222,11 @@ std::string textLine(const std::filesystem::path& path, const Result& r) {
 std::string jsonLine(const std::filesystem::path& path, const Result& r, const std::string& more) {
     const std::int64_t area = std::int64_t{r.size.width} * r.size.height;
     std::string line = "{" + pathJsonMembers(path) + ",\"width\":" + std::to_string(r.size.width) +
-                       ",\"height\":" + std::to_string(r.size.height) + ",\"area\":" + std::to_string(area) +
-                       ",\"attributes\":[";
+                       ",\"height\":" + std::to_string(r.size.height) + ",\"area\":" + std::to_string(area);
+    // A video's stored size is before its rotation, which comes beside it.
+    if (r.size.video) line += ",\"kind\":\"video\"";
+    if (r.size.rotation >= 0) line += ",\"rotation\":" + std::to_string(r.size.rotation);
+    line += ",\"attributes\":[";
     for (std::size_t i = 0; i < r.attributes.size(); ++i) {
         if (i > 0) line += ",";
         line += "{\"name\":" + jsonString(r.attributes[i].name) +

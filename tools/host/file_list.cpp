@@ -20,7 +20,8 @@ bool firstVisit(std::set<fs::path>& entered, const fs::path& folder) {
 
 bool isImage(const fs::directory_entry& entry) {
     std::error_code error;
-    return entry.is_regular_file(error) && hasImageExtension(entry.path().filename());
+    const fs::path name = entry.path().filename();
+    return entry.is_regular_file(error) && (hasImageExtension(name) || hasVideoExtension(name));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "images/image_kind.h"
 #include "system/read_only_file.h"
 #include "text/failure_reason.h"
+#include "text/path_text.h"
 #include "xmp/xmp_packet.h"
 
 namespace fs = std::filesystem;
@@ -132,7 +133,11 @@ Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayou
     return Rewrite::Changed;
 }
 
-EmbedResult EmbedRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
+EmbedResult EmbedRun::sync(const fs::path& image, bool video, const std::vector<Keyword>& keywords, std::size_t tag) {
+    if (video)
+        return outcome(EmbedResult::Status::NotWritten,
+                       "a video, never written; --xmp writes its keywords to " +
+                           pathText(fs::path(image.filename()) += ".xmp"));
     try {
         return syncOrThrow(image, keywords, tag);
     } catch (...) {

@@ -43,7 +43,9 @@ public:
     // IPTC, ICC and every other segment, chunk or TIFF entry, read by
     // walkers of our own) and Exiv2 finds the new packet where readers
     // look. Nothing is thrown.
-    EmbedResult sync(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
+    // A video is never written.
+    EmbedResult sync(const std::filesystem::path& image, bool video, const std::vector<Keyword>& keywords,
+                     std::size_t tag);
 
 private:
     EmbedResult syncOrThrow(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);

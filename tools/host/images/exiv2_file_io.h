@@ -27,6 +27,8 @@ public:
     // file is closed once, by the destructor.
     int open() override;
     const std::string& openError() const { return file_.lastError(); }
+    // The file itself, for readers other than Exiv2's (videos).
+    const ReadOnlyFile& file() const { return file_; }
     int close() override;
 
     Exiv2::DataBuf read(long rcount) override;

@@ -34,7 +34,16 @@ const char* const kRawExtensions[] = {"dng", "cr2", "cr3", "nef", "nrw", "arw", 
 const char* const kImageExtensions[] = {"jpg",  "jpeg", "jpe",  "png",  "gif", "bmp",  "dib", "tif",
                                         "tiff", "webp", "heic", "heif", "hif", "avif", "jxl", "cr3"};
 
+// What phones, cameras and editors save videos as: MP4, QuickTime, 3GP,
+// Matroska and WebM, AVI, and transport streams (AVCHD's .MTS among them).
+const char* const kVideoExtensions[] = {"mp4", "m4v", "mov", "qt",   "3gp", "3g2", "mkv",
+                                        "webm", "avi", "mts", "m2ts", "m2t", "ts"};
+
 }  // namespace
+
+bool hasVideoExtension(const fs::path& name) {
+    return hasExtensionIn(name, std::begin(kVideoExtensions), std::end(kVideoExtensions));
+}
 
 bool hasRawExtension(const fs::path& name) {
     return hasExtensionIn(name, std::begin(kRawExtensions), std::end(kRawExtensions));

@@ -9,6 +9,7 @@
 #include "image_kind.h"
 #include "jpeg_size.h"
 #include "jxl_size.h"
+#include "videos/video_size.h"
 
 void initImageSizeReader() { initExiv2Reading(); }
 
@@ -20,14 +21,22 @@ bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::stri
         error = file->openError();
         return false;
     }
+    unsigned char head[512];  // three packets of a transport stream
+    const long n = file->read(head, sizeof head);
+    const ImageKind kind = imageKindOf(head, static_cast<std::size_t>(n > 0 ? n : 0));
+    const VideoKind video = kind == ImageKind::Other ? videoKindOf(head, static_cast<std::size_t>(n > 0 ? n : 0))
+                                                     : VideoKind::None;
+    if (video != VideoKind::None) {
+        VideoSize frame;
+        if (!readVideoSize(file->file(), video, frame, error)) return false;
+        size = {frame.width, frame.height, true, frame.rotation};
+        return true;
+    }
     // Exiv2 0.27 keeps offsets in a long, 32 bits on Windows.
     if (file->size() > static_cast<std::size_t>(std::numeric_limits<long>::max())) {
         error = "a file of 2 GB or more, beyond what Exiv2 addresses on this platform";
         return false;
     }
-    unsigned char head[128];
-    const long n = file->read(head, sizeof head);
-    const ImageKind kind = imageKindOf(head, static_cast<std::size_t>(n > 0 ? n : 0));
     file->seek(0, Exiv2::BasicIo::beg);
     try {
         switch (kind) {

@@ -42,6 +42,6 @@ fs::path LightroomPairs::ownerOf(const fs::path& file) {
     if (nameKey(file.extension()) != nameKey(".xmp")) return fs::path();
     std::error_code ignored;
     fs::path image = file.parent_path() / base;
-    if (hasImageExtension(base) && fs::is_regular_file(image, ignored)) return image;
+    if ((hasImageExtension(base) || hasVideoExtension(base)) && fs::is_regular_file(image, ignored)) return image;
     return owner(file.parent_path(), base);
 }

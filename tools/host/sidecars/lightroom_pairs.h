@@ -12,11 +12,12 @@ public:
     // The image that `<base>.xmp` in `folder` belongs to: the folder's one
     // raw file of that base name (RAW+JPEG: the raw's, as Lightroom keeps
     // it), else its one image of that base name; empty when there are
-    // several candidates or none.
+    // several candidates or none. Videos are no candidates: a phone's Live
+    // Photo pairs IMG_1.HEIC with IMG_1.MOV, and IMG_1.xmp is the HEIC's.
     std::filesystem::path owner(const std::filesystem::path& folder, const std::filesystem::path& base);
 
     // The image whose sidecar `file` is by its name: `<image>.xmp` beside an
-    // existing image, else the Lightroom owner of `<base>.xmp`; empty if none.
+    // existing image or video, else the Lightroom owner of `<base>.xmp`; empty if none.
     std::filesystem::path ownerOf(const std::filesystem::path& file);
 
 private:

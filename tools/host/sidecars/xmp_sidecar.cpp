@@ -103,23 +103,25 @@ bool RepeatedImages::repeated(const fs::path& image) {
     return false;
 }
 
-SidecarResult SidecarRun::sync(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
+SidecarResult SidecarRun::sync(const fs::path& image, bool video, const std::vector<Keyword>& keywords,
+                               std::size_t tag) {
     try {
-        return syncOrThrow(image, keywords, tag);
+        return syncOrThrow(image, video, keywords, tag);
     } catch (...) {
         return failed({SidecarResult::Status::Failed, fs::path(image) += ".xmp", {}, {}, false},
                       failureReason(std::current_exception()));
     }
 }
 
-SidecarResult SidecarRun::syncOrThrow(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
+SidecarResult SidecarRun::syncOrThrow(const fs::path& image, bool video, const std::vector<Keyword>& keywords,
+                                      std::size_t tag) {
     SidecarResult result;
     std::string error;
     result.path = image;
     result.path += ".xmp";
     fs::file_type type = fs::file_type::none;
     int there = lookFor(result.path, type, error);
-    if (there == 0 && image.has_extension()) {
+    if (there == 0 && image.has_extension() && !video) {
         // Only where Lightroom's form is there is the folder asked whose it is.
         const fs::path lightroom = fs::path(image).replace_extension(".xmp");
         there = lookFor(lightroom, type, error);

@@ -50,13 +50,16 @@ public:
     // The sidecar is `<image>.<ext>.xmp` when it exists, else the Lightroom
     // form `<image>.xmp` when it exists and the folder says it is this
     // image's, else a new `<image>.<ext>.xmp`, made only when there is a
-    // keyword to put in. A sidecar is edited where its keywords stand and
+    // keyword to put in; a video's is always `<video>.<ext>.xmp`, the name
+    // digiKam writes and Immich reads first. A sidecar is edited where its keywords stand and
     // replaced only once the edit is proved (xmp/xmp_packet.h). Whatever
     // goes wrong is the result's one-line reason: nothing is thrown.
-    SidecarResult sync(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
+    SidecarResult sync(const std::filesystem::path& image, bool video, const std::vector<Keyword>& keywords,
+                       std::size_t tag);
 
 private:
-    SidecarResult syncOrThrow(const std::filesystem::path& image, const std::vector<Keyword>& keywords, std::size_t tag);
+    SidecarResult syncOrThrow(const std::filesystem::path& image, bool video, const std::vector<Keyword>& keywords,
+                              std::size_t tag);
     AtomicFileGroup* group_;
     LightroomPairs pairs_;
     ClaimedFiles claimed_;
