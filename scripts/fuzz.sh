@@ -17,9 +17,9 @@ for arg in "$@"; do
 done
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -Wno-dev -DPIXTAGGER_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build/fuzz classify_fuzz load_fuzz profile_fuzz sidecar_fuzz embed_fuzz rules_fuzz heif_size_fuzz jpeg_size_fuzz
+ninja -C build/fuzz classify_fuzz load_fuzz profile_fuzz sidecar_fuzz embed_fuzz rules_fuzz heif_size_fuzz jpeg_size_fuzz video_size_fuzz
 
-targets=(classify profile load sidecar embed rules heif_size jpeg_size)
+targets=(classify profile load sidecar embed rules heif_size jpeg_size video_size)
 pids=()
 for t in "${targets[@]}"; do
   mkdir -p "build/fuzz/corpus/$t" "build/fuzz/artifacts/$t"

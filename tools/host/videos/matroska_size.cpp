@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::uint32_t kEbml = 0x1A45DFA3, kSegment = 0x18538067, kSeekHead = 0x114D9B74, kSeek = 0x4DBB,
                         kSeekId = 0x53AB, kSeekPosition = 0x53AC, kTracks = 0x1654AE6B, kCluster = 0x1F43B675,
-                        kTrackEntry = 0xAE, kTrackType = 0x83, kFlagEnabled = 0xB9, kVideo = 0xE0,
+                        kTrackEntry = 0xAE, kTrackType = 0x83, kCodecId = 0x86, kFlagEnabled = 0xB9, kVideo = 0xE0,
                         kPixelWidth = 0xB0, kPixelHeight = 0xBA;
 constexpr int kMaxElements = 100000;
 constexpr std::int64_t kUnknown = -1;
@@ -53,6 +53,13 @@ public:
             element.end = element.body + static_cast<std::int64_t>(size);
         }
         return true;
+    }
+
+    // The first `count` bytes of an element's data.
+    bool bytes(const Element& element, void* out, std::size_t count, std::string& error) {
+        if (in_.read(element.body, out, count)) return true;
+        error = in_.error();
+        return false;
     }
 
     // An unsigned integer element's value.
@@ -109,9 +116,11 @@ struct Tracks {
 // A TrackEntry: a video track's size, if it is an enabled one.
 bool trackEntry(Elements& elements, const Element& entry, Tracks& tracks, std::string& error) {
     std::uint64_t type = 0, enabled = 1, width = 0, height = 0;
+    char codec[2] = {};
     Element child, field;
     for (std::int64_t at = entry.body; elements.next(at, entry.end, child, error); at = child.end) {
         if (child.end == kUnknown) break;
+        if (child.id == kCodecId && child.end - child.body >= 2 && !elements.bytes(child, codec, 2, error)) return false;
         if (child.id == kTrackType && !elements.number(child, type, error)) return false;
         if (child.id == kFlagEnabled && !elements.number(child, enabled, error)) return false;
         if (child.id != kVideo) continue;
@@ -123,7 +132,9 @@ bool trackEntry(Elements& elements, const Element& entry, Tracks& tracks, std::s
         if (!error.empty()) return false;
     }
     if (!error.empty()) return false;
-    if (type == 1 && enabled != 0 && width * height > tracks.width * tracks.height && width <= 0xFFFFFFFF &&
+    // A track of an audio or subtitle codec is none of the video's, whatever its type says.
+    const bool otherCodec = (codec[0] == 'A' || codec[0] == 'S') && codec[1] == '_';
+    if (type == 1 && enabled != 0 && !otherCodec && width * height > tracks.width * tracks.height && width <= 0xFFFFFFFF &&
         height <= 0xFFFFFFFF) {
         tracks.width = width;
         tracks.height = height;
@@ -169,6 +180,12 @@ bool readMatroskaSize(BoundedReader& in, VideoSize& size, std::string& error) {
             !seekTracks(elements, element, segment.body, seekTo, error))
             return false;
         if (element.id == kTracks && element.end != kUnknown) {
+            // Readers that follow the SeekHead would read another one.
+            if (seekTo >= 0 && seekTo != at) {
+                error = "its SeekHead names Tracks at byte " + std::to_string(seekTo) + ", but Tracks is at byte " +
+                        std::to_string(at);
+                return false;
+            }
             Element entry;
             for (std::int64_t e = element.body; elements.next(e, element.end, entry, error); e = entry.end) {
                 if (entry.end == kUnknown) break;

@@ -3,6 +3,7 @@
 // set holds the size; read from a bounded prefix of the file.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "videos/parameter_sets.h"
@@ -28,6 +29,7 @@ public:
         for (std::int64_t at = 0; at + static_cast<std::int64_t>(stride) <= in_.size();) {
             const long n = in_.readSome(at, chunk.data(), chunk.size());
             if (n < 0) {
+                if (done(size)) return true;
                 error = in_.error() + " before its video's sequence parameter set";
                 return false;
             }
@@ -41,6 +43,7 @@ public:
             if (n < static_cast<long>(stride)) break;
             at += n - n % static_cast<long>(stride);
         }
+        if (done(size)) return true;
         error = pmtPid_ < 0    ? "no program table (PAT and PMT) in it"
                 : videoPid_ < 0 ? "no H.264 or HEVC video stream in its program"
                                 : "no sequence parameter set of its video stream (cut short?)";
@@ -67,15 +70,21 @@ private:
         return false;
     }
 
-    // A section's bytes after its pointer field, within the packet.
+    // A section's bytes after its pointer field, within the packet, less
+    // its CRC, which must hold (CRC-32/MPEG-2: over the whole section, 0).
     static bool section(const unsigned char*& s, std::size_t& length) {
         if (length < 1 || std::size_t{s[0]} + 1 + 8 > length) return false;
         length -= 1 + std::size_t{s[0]};
         s += 1 + std::size_t{s[0]};
         const std::size_t sectionLength = (s[1] & 0x0F) << 8 | s[2];
         if (sectionLength < 9 || sectionLength + 3 > length) return false;
-        length = sectionLength + 3 - 4;  // less its CRC
-        return true;
+        std::uint32_t crc = 0xFFFFFFFF;
+        for (std::size_t i = 0; i < sectionLength + 3; ++i) {
+            crc ^= std::uint32_t{s[i]} << 24;
+            for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000) != 0 ? crc << 1 ^ 0x04C11DB7 : crc << 1;
+        }
+        length = sectionLength + 3 - 4;
+        return crc == 0;
     }
 
     void pat(const unsigned char* s, std::size_t length) {
@@ -103,8 +112,10 @@ private:
         }
     }
 
-    // The stream's bytes after each PES header, searched for the sequence
-    // parameter set: the NAL unit between its start code and the next.
+    // The stream's bytes after each PES header, searched for sequence
+    // parameter sets (each the NAL unit between its start code and the
+    // next): the one in force at the first picture gives the size, as a
+    // decoder takes the last set before it. A damaged set is passed over.
     bool video(const unsigned char* payload, std::size_t length, bool start, VideoSize& size) {
         if (start) {
             if (length < 9 || payload[0] != 0 || payload[1] != 0 || payload[2] != 1) return false;
@@ -117,17 +128,22 @@ private:
         for (std::size_t at = scanned_; at + 4 <= es_.size(); ++at) {
             scanned_ = at;
             if (es_[at] != 0 || es_[at + 1] != 0 || es_[at + 2] != 1) continue;
-            const unsigned char type = hevc_ ? (es_[at + 3] >> 1 & 0x3F) : (es_[at + 3] & 0x1F);
+            const unsigned type = hevc_ ? (es_[at + 3] >> 1 & 0x3F) : (es_[at + 3] & 0x1F);
+            if (hevc_ ? type < 32 : type >= 1 && type <= 5) {  // a picture's slice
+                if (found_) return done(size);
+                continue;
+            }
             if (type != (hevc_ ? 33 : 7)) continue;
             std::size_t end = at + 3;
             while (end + 3 <= es_.size() && !(es_[end] == 0 && es_[end + 1] == 0 && es_[end + 2] <= 1)) ++end;
             if (end + 3 > es_.size() && es_.size() - at < kMaxNal) return false;  // its end is in a later packet
             const unsigned char* nal = &es_[at + 3];
             const std::size_t nalSize = std::min(end, at + 3 + kMaxNal) - at - 3;
-            if (hevc_ ? hevcSpsSize(nal, nalSize, size.width, size.height)
-                      : h264SpsSize(nal, nalSize, size.width, size.height))
-                return true;
-            scanned_ = at + 1;  // a damaged one: the next may do
+            std::uint32_t width = 0, height = 0;
+            if (hevc_ ? hevcSpsSize(nal, nalSize, width, height) : h264SpsSize(nal, nalSize, width, height)) {
+                sps_ = {width, height};
+                found_ = true;
+            }
         }
         // Only the last bytes can begin a start code still to come.
         if (es_.size() > 3) {
@@ -137,6 +153,18 @@ private:
         return false;
     }
 
+public:
+    // The size of the last set read, where the stream ends before a picture.
+    bool done(VideoSize& size) const {
+        if (!found_) return false;
+        size.width = sps_.first;
+        size.height = sps_.second;
+        return true;
+    }
+
+private:
+    std::pair<std::uint32_t, std::uint32_t> sps_;
+    bool found_ = false;
     BoundedReader& in_;
     int pmtPid_ = -1, videoPid_ = -1;
     bool hevc_ = false;

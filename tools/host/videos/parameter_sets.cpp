@@ -56,6 +56,45 @@ private:
     bool ok_ = true;
 };
 
+// HRD parameters of a VUI: their length only.
+void skipHrd(Bits& b, bool& valid) {
+    const std::uint32_t count = b.ue() + 1;  // cpb_cnt_minus1
+    valid = valid && count <= 32;
+    b.skip(8);
+    for (std::uint32_t i = 0; i < count && b.ok(); ++i) {
+        b.ue();
+        b.ue();
+        b.skip(1);
+    }
+    b.skip(20);
+}
+
+// An H.264 VUI: only that it is whole counts, as decoders take a set whose
+// VUI runs past its end for damaged.
+void skipVui(Bits& b, bool& valid) {
+    if (b.u(1) != 0 && b.u(8) == 255) b.skip(32);  // aspect ratio, and its extended form
+    if (b.u(1) != 0) b.skip(1);  // overscan
+    if (b.u(1) != 0) {  // video signal type, colour description
+        b.skip(4);
+        if (b.u(1) != 0) b.skip(24);
+    }
+    if (b.u(1) != 0) {  // chroma location
+        b.ue();
+        b.ue();
+    }
+    if (b.u(1) != 0) b.skip(65);  // timing
+    const bool nal = b.u(1) != 0;
+    if (nal) skipHrd(b, valid);
+    const bool vcl = b.u(1) != 0;
+    if (vcl) skipHrd(b, valid);
+    if (nal || vcl) b.skip(1);
+    b.skip(1);  // pic_struct_present_flag
+    if (b.u(1) != 0) {  // bitstream restriction
+        b.skip(1);
+        for (int i = 0; i < 6; ++i) b.ue();
+    }
+}
+
 bool shown(std::uint64_t width, std::uint64_t height, std::uint64_t cropX, std::uint64_t cropY, bool ok,
            std::uint32_t& outWidth, std::uint32_t& outHeight) {
     if (!ok || cropX >= width || cropY >= height || width > 0xFFFFFF || height > 0xFFFFFF) return false;
@@ -70,15 +109,15 @@ bool h264SpsSize(const unsigned char* nal, std::size_t size, std::uint32_t& widt
     Bits b(nal, size, 1);
     const std::uint32_t profile = b.u(8);
     b.skip(16);  // constraint flags, level
-    b.ue();  // seq_parameter_set_id
+    // Fields out of their range are a damaged set, which decoders pass over.
+    bool valid = b.ue() <= 31;  // seq_parameter_set_id
     std::uint32_t chroma = 1, separate = 0;
     if (profile == 100 || profile == 110 || profile == 122 || profile == 244 || profile == 44 || profile == 83 ||
         profile == 86 || profile == 118 || profile == 128 || profile == 138 || profile == 139 || profile == 134 ||
         profile == 135) {
         chroma = b.ue();
         if (chroma == 3) separate = b.u(1);
-        b.ue();  // bit depths
-        b.ue();
+        valid = valid && chroma <= 3 && b.ue() <= 6 && b.ue() <= 6;  // bit depths, 8 to 14
         b.skip(1);
         if (b.u(1) != 0) {  // scaling matrices: only their lengths matter
             for (int i = 0; i < (chroma != 3 ? 8 : 12); ++i) {
@@ -94,18 +133,19 @@ bool h264SpsSize(const unsigned char* nal, std::size_t size, std::uint32_t& widt
             }
         }
     }
-    b.ue();  // log2_max_frame_num_minus4
+    valid = valid && b.ue() <= 12;  // log2_max_frame_num_minus4
     const std::uint32_t pocType = b.ue();
     if (pocType == 0) {
-        b.ue();
+        valid = valid && b.ue() <= 12;
     } else if (pocType == 1) {
         b.skip(1);
         b.se();
         b.se();
         const std::uint32_t cycle = b.ue();
+        valid = valid && cycle <= 255;
         for (std::uint32_t i = 0; i < cycle && b.ok(); ++i) b.se();
     }
-    b.ue();  // max_num_ref_frames
+    valid = valid && pocType <= 2 && b.ue() <= 16;  // max_num_ref_frames
     b.skip(1);
     const std::uint64_t widthInMbs = std::uint64_t{b.ue()} + 1, heightInUnits = std::uint64_t{b.ue()} + 1;
     const std::uint32_t frameMbsOnly = b.u(1);
@@ -118,11 +158,12 @@ bool h264SpsSize(const unsigned char* nal, std::size_t size, std::uint32_t& widt
         top = b.ue();
         bottom = b.ue();
     }
+    if (b.u(1) != 0) skipVui(b, valid);
     const bool plain = chroma == 0 || separate != 0;
     const std::uint64_t unitX = plain || chroma == 3 ? 1 : 2;
     const std::uint64_t unitY = (plain || chroma != 1 ? 1 : 2) * (2 - frameMbsOnly);
     return shown(widthInMbs * 16, (2 - frameMbsOnly) * heightInUnits * 16, unitX * (left + right),
-                 unitY * (top + bottom), b.ok(), width, height);
+                 unitY * (top + bottom), b.ok() && valid, width, height);
 }
 
 bool hevcSpsSize(const unsigned char* nal, std::size_t size, std::uint32_t& width, std::uint32_t& height) {
@@ -141,7 +182,7 @@ bool hevcSpsSize(const unsigned char* nal, std::size_t size, std::uint32_t& widt
         if (profile[i]) b.skip(88);
         if (level[i]) b.skip(8);
     }
-    b.ue();  // sps_seq_parameter_set_id
+    const bool valid = b.ue() <= 15;  // sps_seq_parameter_set_id
     const std::uint32_t chroma = b.ue();
     const std::uint32_t separate = chroma == 3 ? b.u(1) : 0;
     const std::uint64_t w = b.ue(), h = b.ue();
@@ -154,5 +195,5 @@ bool hevcSpsSize(const unsigned char* nal, std::size_t size, std::uint32_t& widt
     }
     const std::uint64_t unitX = (chroma == 1 || chroma == 2) && separate == 0 ? 2 : 1;
     const std::uint64_t unitY = chroma == 1 && separate == 0 ? 2 : 1;
-    return shown(w, h, unitX * (left + right), unitY * (top + bottom), b.ok() && chroma <= 3, width, height);
+    return shown(w, h, unitX * (left + right), unitY * (top + bottom), b.ok() && valid && chroma <= 3, width, height);
 }
