@@ -9,7 +9,8 @@ set -euo pipefail
 # page; dpkg-shlibdeps, in dpkg-dev, reads the binaries with file). The
 # encoders (heif-enc, avifenc, cjxl) make the host suites' HEIF, AVIF and
 # JPEG XL files; ImageMagick their JPEG, PNG, TIFF and WebP files for
-# --embed, whose pixels it then reads back.
+# --embed, whose pixels it then reads back; ffmpeg their videos, whose sizes
+# ffprobe tells, and libavformat is the video fuzz target's oracle.
 packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libexpat1-dev libheif-dev libjxl-dev libcli11-dev help2man
   dpkg-dev file)
 if [ "${1:-}" != native ]; then
@@ -18,7 +19,7 @@ if [ "${1:-}" != native ]; then
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine64 xvfb xauth locales
     libimage-exiftool-perl clang-format clang-tidy lintian
-    libheif-examples libavif-bin libjxl-tools imagemagick
+    libheif-examples libavif-bin libjxl-tools imagemagick ffmpeg libavformat-dev
     qemu-system-x86 debootstrap e2fsprogs debian-archive-keyring
   )
 fi

@@ -3,7 +3,9 @@
 // the video track's PixelWidth and PixelHeight; Clusters are never read.
 #include <algorithm>
 #include <cstdint>
+#include <climits>
 #include <cstring>
+#include <vector>
 
 #include "videos/video_readers.h"
 
@@ -114,18 +116,30 @@ struct Tracks {
 };
 
 // A TrackEntry: a video track's size, if it is an enabled one.
+// One of a track's elements that a track holds once at most: a second one,
+// or one of unknown size, is damage that readers take each their own way.
+bool once(const Element& element, std::vector<std::uint32_t>& seen, std::string& error) {
+    if (element.end != kUnknown && std::find(seen.begin(), seen.end(), element.id) == seen.end()) {
+        seen.push_back(element.id);
+        return true;
+    }
+    error = "a track entry damaged at byte " + std::to_string(element.body) + " (an element twice, or of no size)";
+    return false;
+}
+
 bool trackEntry(Elements& elements, const Element& entry, Tracks& tracks, std::string& error) {
     std::uint64_t type = 0, enabled = 1, width = 0, height = 0;
     char codec[2] = {};
     Element child, field;
+    std::vector<std::uint32_t> seen;
     for (std::int64_t at = entry.body; elements.next(at, entry.end, child, error); at = child.end) {
-        if (child.end == kUnknown) break;
+        if (!once(child, seen, error)) return false;
         if (child.id == kCodecId && child.end - child.body >= 2 && !elements.bytes(child, codec, 2, error)) return false;
         if (child.id == kTrackType && !elements.number(child, type, error)) return false;
         if (child.id == kFlagEnabled && !elements.number(child, enabled, error)) return false;
         if (child.id != kVideo) continue;
         for (std::int64_t f = child.body; elements.next(f, child.end, field, error); f = field.end) {
-            if (field.end == kUnknown) break;
+            if (!once(field, seen, error)) return false;
             if (field.id == kPixelWidth && !elements.number(field, width, error)) return false;
             if (field.id == kPixelHeight && !elements.number(field, height, error)) return false;
         }
@@ -165,25 +179,37 @@ bool seekTracks(Elements& elements, const Element& head, std::int64_t segment, s
 bool readMatroskaSize(BoundedReader& in, VideoSize& size, std::string& error) {
     Elements elements(in);
     Element header, segment;
+    // A file cut short keeps its Segment's size: its elements are read as
+    // far as the first Cluster, which is all there is to read.
+    constexpr std::int64_t kNoEnd = INT64_MAX;
     if (!elements.next(0, in.size(), header, error) || header.id != kEbml || header.end == kUnknown ||
-        !elements.next(header.end, in.size(), segment, error) || segment.id != kSegment) {
+        !elements.next(header.end, kNoEnd, segment, error) || segment.id != kSegment) {
         if (error.empty()) error = "not a Matroska file (no EBML header and Segment)";
         return false;
     }
-    const std::int64_t end = segment.end == kUnknown ? in.size() : segment.end;
+    const std::int64_t end = segment.end == kUnknown ? kNoEnd : segment.end;
     std::int64_t seekTo = -1;
+    bool sought = false, found = false;
     Tracks tracks;
     Element element;
-    bool found = false;
-    for (std::int64_t at = segment.body; !found && elements.next(at, end, element, error);) {
-        if (element.id == kSeekHead && element.end != kUnknown &&
-            !seekTracks(elements, element, segment.body, seekTo, error))
-            return false;
-        if (element.id == kTracks && element.end != kUnknown) {
-            // Readers that follow the SeekHead would read another one.
-            if (seekTo >= 0 && seekTo != at) {
-                error = "its SeekHead names Tracks at byte " + std::to_string(seekTo) + ", but Tracks is at byte " +
-                        std::to_string(at);
+    for (std::int64_t at = segment.body; at < in.size() && elements.next(at, end, element, error);) {
+        if (element.id == kCluster || element.end == kUnknown) {
+            // Frames from here on: Tracks was before them, or is where the
+            // SeekHead says.
+            if (found) break;
+            if (sought || seekTo <= at || seekTo >= in.size()) {
+                error = "no Tracks before its first Cluster, and no SeekHead naming one";
+                return false;
+            }
+            at = seekTo;
+            sought = true;
+            continue;
+        }
+        if (element.id == kSeekHead && !seekTracks(elements, element, segment.body, seekTo, error)) return false;
+        if (element.id == kTracks) {
+            // One Tracks, where a reader that follows the SeekHead finds it too.
+            if (found || (seekTo >= 0 && seekTo != at)) {
+                error = "two Tracks elements, or a SeekHead that names another";
                 return false;
             }
             Element entry;
@@ -193,20 +219,12 @@ bool readMatroskaSize(BoundedReader& in, VideoSize& size, std::string& error) {
             }
             if (!error.empty()) return false;
             found = true;
-        } else if (element.id == kCluster || element.end == kUnknown) {
-            // Frames from here on: Tracks is where the SeekHead says, or nowhere.
-            if (seekTo <= at || seekTo >= end) {
-                error = "no Tracks before its first Cluster, and no SeekHead naming one";
-                return false;
-            }
-            at = seekTo;
-            seekTo = -1;
-        } else {
-            at = element.end;
         }
+        at = element.end;
     }
+    if (!error.empty()) return false;
     if (!found) {
-        if (error.empty()) error = "no Tracks element (cut short?)";
+        error = "no Tracks element (cut short?)";
         return false;
     }
     size.width = static_cast<std::uint32_t>(tracks.width);

@@ -1,5 +1,6 @@
 #include "videos/parameter_sets.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -182,7 +183,7 @@ bool hevcSpsSize(const unsigned char* nal, std::size_t size, std::uint32_t& widt
         if (profile[i]) b.skip(88);
         if (level[i]) b.skip(8);
     }
-    const bool valid = b.ue() <= 15;  // sps_seq_parameter_set_id
+    const std::uint32_t id = b.ue();  // sps_seq_parameter_set_id
     const std::uint32_t chroma = b.ue();
     const std::uint32_t separate = chroma == 3 ? b.u(1) : 0;
     const std::uint64_t w = b.ue(), h = b.ue();
@@ -193,6 +194,18 @@ bool hevcSpsSize(const unsigned char* nal, std::size_t size, std::uint32_t& widt
         top = b.ue();
         bottom = b.ue();
     }
+    // What follows, as far as the coding blocks, in the ranges decoders
+    // hold a set to: the coded size is whole coding blocks.
+    bool valid = b.ue() <= 8 && b.ue() <= 8 && b.ue() <= 12;  // bit depths, log2_max_pic_order_cnt_lsb_minus4
+    const bool each = b.u(1) != 0;
+    for (std::uint32_t i = each ? 0 : subLayers; i <= subLayers && b.ok(); ++i) {
+        const std::uint32_t buffering = b.ue(), reorder = b.ue();
+        b.ue();
+        valid = valid && buffering < 16 && reorder <= buffering;
+    }
+    const std::uint32_t minCb = b.ue() + 3, ctb = minCb + b.ue(), minTb = b.ue() + 2, maxTb = minTb + b.ue();
+    valid = valid && id <= 15 && ctb >= 4 && ctb <= 6 && minCb <= ctb && minTb < minCb && maxTb <= std::min(ctb, 5u) &&
+            w % (std::uint64_t{1} << minCb) == 0 && h % (std::uint64_t{1} << minCb) == 0;
     const std::uint64_t unitX = (chroma == 1 || chroma == 2) && separate == 0 ? 2 : 1;
     const std::uint64_t unitY = chroma == 1 && separate == 0 ? 2 : 1;
     return shown(w, h, unitX * (left + right), unitY * (top + bottom), b.ok() && valid && chroma <= 3, width, height);
