@@ -112,12 +112,12 @@ TEST_F(Host, BadUsageAndBadRuleFilesExitWithTwoAndOneLine) {
         {{"classify", "--config", dir.file("absent.ini"), native(images)}, "no such rule file"},
         {{"classify", "--config", badInteger, native(images)},
          "bad.ini:4: [Condition1] _a=12abc: not an integer from -2147483648 to 2147483647: acLoadConfig refuses"},
-        {{"classify", "--config", rules}, "no image files or folders given"},
+        {{"classify", "--config", rules}, "no image or video files or folders given"},
         {{"classify", "--frobnicate", native(images)}, "unknown option: --frobnicate"},
         {{"tag", native(images)}, "unknown command: tag"},
         {{"classify", "--plugin", dir.file("nowhere.so"), native(images)}, "cannot load the plug-in"},
         {{"classify", "--config", dir.path().string(), native(images)}, "a folder, not a rule file"},
-        {{"edit", native(images)}, "edit takes no image files or folders"},
+        {{"edit", native(images)}, "edit takes no image or video files or folders"},
 #if !defined(_WIN32)
         {{"edit", "--config", rules}, "editing the rules needs Windows"},
 #endif

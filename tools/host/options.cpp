@@ -17,7 +17,7 @@ namespace {
 constexpr int kBadUsage = 2;
 
 const char* const kDescription =
-    "Classifies image files by their pixel area (width x height) with the pixtagger plug-in's rules, "
+    "Classifies image and video files by their pixel area (width x height) with the pixtagger plug-in's rules, "
     "edits those rules in the plug-in's own dialog (Windows), or lists, checks and changes them (rules).";
 
 std::vector<std::filesystem::path> toPaths(const std::vector<std::string>& args) {
@@ -32,13 +32,13 @@ std::vector<std::filesystem::path> toPaths(const std::vector<std::string>& args)
 std::string reasonFor(const CLI::ParseError& e, const CLI::App& app) {
     if (std::string(e.get_name()) != "RequiredError") return e.what();
     return app.get_subcommands().empty() ? "no command given (classify, edit or rules)"
-                                         : "no image files or folders given";
+                                         : "no image or video files or folders given";
 }
 
 std::string reasonForExtra(const std::string& extra, const CLI::App* where, const CLI::App* edit,
                            const CLI::App* rules) {
     if (extra.size() > 1 && extra[0] == '-') return "unknown option: " + extra;
-    if (where == edit) return "edit takes no image files or folders";
+    if (where == edit) return "edit takes no image or video files or folders";
     if (where == rules) return "unknown rules command: " + extra;
     if (where->get_parent() == rules) return "rules " + where->get_name() + ": unexpected argument: " + extra;
     return "unknown command: " + extra;
@@ -89,21 +89,21 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
     std::string attribute, category, area, range;
     Options options;
 
-    CLI::App* classify = app.add_subcommand("classify", "Print the rules' attributes of each image file");
+    CLI::App* classify = app.add_subcommand("classify", "Print the rules' attributes of each image or video file");
     classify
         ->add_option("--config", config, "Rule file (default: your own rule file, else the shipped examples/rules.ini)")
         ->type_name("FILE");
     classify->add_option("--plugin", plugin, "Plug-in library (default: the one beside the program)")->type_name("PATH");
-    classify->add_flag("--json", options.json, "One JSON object per image instead of text lines");
+    classify->add_flag("--json", options.json, "One JSON object per file instead of text lines (videos: \"kind\":\"video\", \"rotation\")");
     classify->add_flag("-L,--follow", options.followLinks,
                        "Follow symbolic links to folders (each real folder is walked once)");
-    classify->add_flag("--xmp", options.xmp, "Write the attributes as keywords into each image's XMP sidecar");
+    classify->add_flag("--xmp", options.xmp, "Write the attributes as keywords into each file's XMP sidecar (a video's: NAME.EXT.xmp)");
     classify->add_flag("--embed", options.embed,
                        "Write the attributes as keywords into the XMP inside each JPEG, TIFF, PNG and WebP file "
-                       "(read by File Explorer and Apple Photos)");
+                       "(read by File Explorer and Apple Photos); videos are never written");
     classify->add_flag("--dry-run", options.dryRun,
                        "With --xmp or --embed: print what would change in each sidecar or image, write nothing");
-    classify->add_option("PATH", paths, "Image files, and folders searched recursively")->required()->type_name("");
+    classify->add_option("PATH", paths, "Image and video files, and folders searched recursively")->required()->type_name("");
 
     CLI::App* edit = app.add_subcommand("edit", "Edit a rule file in the plug-in's dialog (Windows), saved on close");
     edit->add_option("--config", config,
