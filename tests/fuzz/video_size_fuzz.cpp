@@ -40,7 +40,7 @@ int readPacket(void* opaque, std::uint8_t* buffer, int size) {
 std::int64_t seekTo(void* opaque, std::int64_t offset, int whence) {
     auto* m = static_cast<Memory*>(opaque);
     if (whence == AVSEEK_SIZE) return static_cast<std::int64_t>(m->size);
-    const std::int64_t base = whence == SEEK_CUR ? static_cast<std::int64_t>(m->at)
+    const std::int64_t base = whence == SEEK_CUR   ? static_cast<std::int64_t>(m->at)
                               : whence == SEEK_END ? static_cast<std::int64_t>(m->size)
                                                    : 0;
     if (base + offset < 0 || base + offset > static_cast<std::int64_t>(m->size)) return -1;

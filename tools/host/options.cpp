@@ -94,16 +94,20 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
         ->add_option("--config", config, "Rule file (default: your own rule file, else the shipped examples/rules.ini)")
         ->type_name("FILE");
     classify->add_option("--plugin", plugin, "Plug-in library (default: the one beside the program)")->type_name("PATH");
-    classify->add_flag("--json", options.json, "One JSON object per file instead of text lines (videos: \"kind\":\"video\", \"rotation\")");
+    classify->add_flag("--json", options.json,
+                       "One JSON object per file instead of text lines (videos: \"kind\":\"video\", \"rotation\")");
     classify->add_flag("-L,--follow", options.followLinks,
                        "Follow symbolic links to folders (each real folder is walked once)");
-    classify->add_flag("--xmp", options.xmp, "Write the attributes as keywords into each file's XMP sidecar (a video's: NAME.EXT.xmp)");
+    classify->add_flag("--xmp", options.xmp,
+                       "Write the attributes as keywords into each file's XMP sidecar (a video's: NAME.EXT.xmp)");
     classify->add_flag("--embed", options.embed,
                        "Write the attributes as keywords into the XMP inside each JPEG, TIFF, PNG and WebP file "
                        "(read by File Explorer and Apple Photos); videos are never written");
     classify->add_flag("--dry-run", options.dryRun,
                        "With --xmp or --embed: print what would change in each sidecar or image, write nothing");
-    classify->add_option("PATH", paths, "Image and video files, and folders searched recursively")->required()->type_name("");
+    classify->add_option("PATH", paths, "Image and video files, and folders searched recursively")
+        ->required()
+        ->type_name("");
 
     CLI::App* edit = app.add_subcommand("edit", "Edit a rule file in the plug-in's dialog (Windows), saved on close");
     edit->add_option("--config", config,

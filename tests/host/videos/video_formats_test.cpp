@@ -30,9 +30,11 @@ TEST(Videos, EachGetsItsStoredSizeAndRotation) {
     std::map<std::string, std::string> expected;  // name: its JSON members
     std::ifstream table(kVideos / "expected.tsv");
     for (std::string name, width, height, rotation; table >> name >> width >> height >> rotation;) {
-        expected[name] = "\"width\":" + width + ",\"height\":" + height + ",\"area\":" +
-                         std::to_string(std::stoll(width) * std::stoll(height)) + ",\"kind\":\"video\"" +
-                         (rotation == "-" ? "" : ",\"rotation\":" + rotation) + ",\"attributes\"";
+        std::string& members = expected[name];
+        members.append("\"width\":").append(width).append(",\"height\":").append(height).append(",\"area\":");
+        members.append(std::to_string(std::stoll(width) * std::stoll(height))).append(",\"kind\":\"video\"");
+        if (rotation != "-") members.append(",\"rotation\":").append(rotation);
+        members.append(",\"attributes\"");
     }
     ASSERT_GE(expected.size(), 15u);
     const std::string rules = dir.file("rules.ini");

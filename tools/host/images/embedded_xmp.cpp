@@ -135,9 +135,8 @@ Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayou
 
 EmbedResult EmbedRun::sync(const fs::path& image, bool video, const std::vector<Keyword>& keywords, std::size_t tag) {
     if (video)
-        return outcome(EmbedResult::Status::NotWritten,
-                       "a video, never written; --xmp writes its keywords to " +
-                           pathText(fs::path(image.filename()) += ".xmp"));
+        return outcome(EmbedResult::Status::NotWritten, "a video, never written; --xmp writes its keywords to " +
+                                                            pathText(fs::path(image.filename()) += ".xmp"));
     try {
         return syncOrThrow(image, keywords, tag);
     } catch (...) {

@@ -36,7 +36,7 @@ const char* const kImageExtensions[] = {"jpg",  "jpeg", "jpe",  "png",  "gif", "
 
 // What phones, cameras and editors save videos as: MP4, QuickTime, 3GP,
 // Matroska and WebM, AVI, and transport streams (AVCHD's .MTS among them).
-const char* const kVideoExtensions[] = {"mp4", "m4v", "mov", "qt",   "3gp", "3g2", "mkv",
+const char* const kVideoExtensions[] = {"mp4",  "m4v", "mov", "qt",   "3gp", "3g2", "mkv",
                                         "webm", "avi", "mts", "m2ts", "m2t", "ts"};
 
 }  // namespace

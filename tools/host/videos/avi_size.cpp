@@ -15,8 +15,7 @@ struct Chunk {
     std::int64_t body = 0, end = 0;
 };
 
-bool nextChunk(BoundedReader& in, std::int64_t at, std::int64_t limit, Chunk& chunk, int& budget,
-               std::string& error) {
+bool nextChunk(BoundedReader& in, std::int64_t at, std::int64_t limit, Chunk& chunk, int& budget, std::string& error) {
     error.clear();
     if (at + 8 > limit) return false;
     unsigned char header[8];
@@ -48,10 +47,10 @@ bool readAviSize(BoundedReader& in, VideoSize& size, std::string& error) {
         return false;
     }
     // A file cut short still holds its header at the start.
-    const std::int64_t end = std::min<std::int64_t>(in.size(), 8 + static_cast<std::int64_t>(littleEndian(bytes + 4, 4)));
+    const std::int64_t end = std::min<std::int64_t>(in.size(),
+                                                    8 + static_cast<std::int64_t>(littleEndian(bytes + 4, 4)));
     std::uint32_t mainWidth = 0, mainHeight = 0;
-    for (std::int64_t at = 12; nextChunk(in, at, end, chunk, budget, error);
-         at = chunk.end + (chunk.end & 1)) {
+    for (std::int64_t at = 12; nextChunk(in, at, end, chunk, budget, error); at = chunk.end + (chunk.end & 1)) {
         if (!is(chunk, "LIST") || !in.read(chunk.body, bytes, 4) || std::memcmp(bytes, "hdrl", 4) != 0) continue;
         bool video = false;
         for (std::int64_t h = chunk.body + 4; nextChunk(in, h, chunk.end, inner, budget, error);

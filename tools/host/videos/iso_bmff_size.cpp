@@ -107,30 +107,43 @@ public:
         for (std::int64_t at = moov.body; boxes_.next(at, moov.end, box, error); at = box.end) {
             if (!is(box, "trak")) continue;
             Track track;
-            if (!descend(box, track, error)) return false;
+            if (!trak(box, track, error)) return false;
             tracks.push_back(track);
         }
         return error.empty();
     }
 
 private:
-    // Into the boxes that lead to hdlr, tkhd and stsd.
-    bool descend(const Box& parent, Track& track, std::string& error) {
-        Box box;
-        for (std::int64_t at = parent.body; boxes_.next(at, parent.end, box, error); at = box.end) {
-            if (is(box, "mdia") || is(box, "minf") || is(box, "stbl") || is(box, "tref")) {
-                if (!descend(box, track, error)) return false;
+    // A track's boxes on the way to hdlr, tkhd and stsd, each container
+    // entered only where it belongs (a box nested in itself is not).
+    bool trak(const Box& trak, Track& track, std::string& error) {
+        static const char* const kPath[][2] = {{"trak", "mdia"}, {"mdia", "minf"}, {"minf", "stbl"}, {"trak", "tref"}};
+        std::vector<Box> open{trak};
+        std::vector<std::int64_t> next{trak.body};
+        while (!open.empty()) {
+            Box box;
+            if (!boxes_.next(next.back(), open.back().end, box, error)) {
+                if (!error.empty()) return false;
+                open.pop_back();
+                next.pop_back();
+                continue;
+            }
+            next.back() = box.end;
+            const Box& parent = open.back();
+            bool container = false;
+            for (const auto& step : kPath) container = container || (is(parent, step[0]) && is(box, step[1]));
+            if (container) {
+                open.push_back(box);
+                next.push_back(box.body);
             } else if (is(box, "thmb") && is(parent, "tref")) {
                 track.thumbnail = true;  // a thumbnail of another track
-            } else if (is(box, "tkhd") && !tkhd(box, track, error)) {
-                return false;
-            } else if (is(box, "hdlr") && is(parent, "mdia") && !fields(box, 8, 4, track.handler, error)) {
-                return false;
-            } else if (is(box, "stsd") && !stsd(box, track, error)) {
+            } else if ((is(box, "tkhd") && is(parent, "trak") && !tkhd(box, track, error)) ||
+                       (is(box, "hdlr") && is(parent, "mdia") && !fields(box, 8, 4, track.handler, error)) ||
+                       (is(box, "stsd") && is(parent, "stbl") && !stsd(box, track, error))) {
                 return false;
             }
         }
-        return error.empty();
+        return true;
     }
 
     // `count` bytes at `offset` into a box's payload, which must hold them.

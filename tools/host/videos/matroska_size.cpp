@@ -2,8 +2,8 @@
 // Tracks (through the SeekHead when Tracks comes after the first Cluster),
 // the video track's PixelWidth and PixelHeight; Clusters are never read.
 #include <algorithm>
-#include <cstdint>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -134,7 +134,8 @@ bool trackEntry(Elements& elements, const Element& entry, Tracks& tracks, std::s
     std::vector<std::uint32_t> seen;
     for (std::int64_t at = entry.body; elements.next(at, entry.end, child, error); at = child.end) {
         if (!once(child, seen, error)) return false;
-        if (child.id == kCodecId && child.end - child.body >= 2 && !elements.bytes(child, codec, 2, error)) return false;
+        if (child.id == kCodecId && child.end - child.body >= 2 && !elements.bytes(child, codec, 2, error))
+            return false;
         if (child.id == kTrackType && !elements.number(child, type, error)) return false;
         if (child.id == kFlagEnabled && !elements.number(child, enabled, error)) return false;
         if (child.id != kVideo) continue;
@@ -148,8 +149,8 @@ bool trackEntry(Elements& elements, const Element& entry, Tracks& tracks, std::s
     if (!error.empty()) return false;
     // A track of an audio or subtitle codec is none of the video's, whatever its type says.
     const bool otherCodec = (codec[0] == 'A' || codec[0] == 'S') && codec[1] == '_';
-    if (type == 1 && enabled != 0 && !otherCodec && width * height > tracks.width * tracks.height && width <= 0xFFFFFFFF &&
-        height <= 0xFFFFFFFF) {
+    if (type == 1 && enabled != 0 && !otherCodec && width * height > tracks.width * tracks.height &&
+        width <= 0xFFFFFFFF && height <= 0xFFFFFFFF) {
         tracks.width = width;
         tracks.height = height;
     }
@@ -169,7 +170,8 @@ bool seekTracks(Elements& elements, const Element& head, std::int64_t segment, s
             if (field.id == kSeekPosition && !elements.number(field, position, error)) return false;
         }
         if (!error.empty()) return false;
-        if (id == kTracks && position < static_cast<std::uint64_t>(INT64_MAX - segment)) tracks = segment + static_cast<std::int64_t>(position);
+        if (id == kTracks && position < static_cast<std::uint64_t>(INT64_MAX - segment))
+            tracks = segment + static_cast<std::int64_t>(position);
     }
     return error.empty();
 }

@@ -44,7 +44,7 @@ public:
             at += n - n % static_cast<long>(stride);
         }
         if (done(size)) return true;
-        error = pmtPid_ < 0    ? "no program table (PAT and PMT) in it"
+        error = pmtPid_ < 0     ? "no program table (PAT and PMT) in it"
                 : videoPid_ < 0 ? "no H.264 or HEVC video stream in its program"
                                 : "no sequence parameter set of its video stream (cut short?)";
         return false;

@@ -162,7 +162,7 @@ bool h264SpsSize(const unsigned char* nal, std::size_t size, std::uint32_t& widt
     if (b.u(1) != 0) skipVui(b, valid);
     const bool plain = chroma == 0 || separate != 0;
     const std::uint64_t unitX = plain || chroma == 3 ? 1 : 2;
-    const std::uint64_t unitY = (plain || chroma != 1 ? 1 : 2) * (2 - frameMbsOnly);
+    const std::uint64_t unitY = std::uint64_t{plain || chroma != 1 ? 1u : 2u} * (2 - frameMbsOnly);
     return shown(widthInMbs * 16, (2 - frameMbsOnly) * heightInUnits * 16, unitX * (left + right),
                  unitY * (top + bottom), b.ok() && valid, width, height);
 }

@@ -32,7 +32,8 @@ VideoKind videoKindOf(const unsigned char* head, std::size_t size) {
             if (std::memcmp(head + 4, type, 4) == 0) return VideoKind::IsoBmff;
         }
     }
-    if (size >= 4 && head[0] == 0x1A && head[1] == 0x45 && head[2] == 0xDF && head[3] == 0xA3) return VideoKind::Matroska;
+    if (size >= 4 && head[0] == 0x1A && head[1] == 0x45 && head[2] == 0xDF && head[3] == 0xA3)
+        return VideoKind::Matroska;
     if (size >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0) return VideoKind::Avi;
     if (isTransportStream(head, size, 0, 188) || isTransportStream(head, size, 4, 192)) return VideoKind::MpegTs;
     return VideoKind::None;
