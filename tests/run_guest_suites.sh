@@ -15,8 +15,18 @@ trap 'wineserver -k 2>/dev/null' EXIT
 # which would wait for ever.
 wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1
 
+# Left out here only: a run of 4100 images across the host's batches of
+# files, minutes under emulation, which is the same C++ natively and under
+# wine64.
+guest_filter() {
+  case $1 in
+    host_tests) echo "-FolderOrder.AnImageNamedTwiceIsTaggedAtItsFirstPlaceOnly" ;;
+    *) echo "*" ;;
+  esac
+}
+
 run_suite() {
-  timeout -k 10 "${PIXTAGGER_SUITE_TIMEOUT:-300}" wine "$1.exe" >"$log" 2>&1
+  GTEST_FILTER=$(guest_filter "$1") timeout -k 10 "${PIXTAGGER_SUITE_TIMEOUT:-300}" wine "$1.exe" >"$log" 2>&1
 }
 
 failed=0
