@@ -6,18 +6,20 @@
 set -euo pipefail
 
 # native: what builds the host and its Debian package (help2man makes the man
-# page; dpkg-shlibdeps, in dpkg-dev, reads the binaries with file). The
+# pages, the Japanese one in the ja_JP.UTF-8 locale that locales makes;
+# gettext checks and compiles the message catalogs; dpkg-shlibdeps, in
+# dpkg-dev, reads the binaries with file). The
 # encoders (heif-enc, avifenc, cjxl) make the host suites' HEIF, AVIF and
 # JPEG XL files; ImageMagick their JPEG, PNG, TIFF and WebP files for
 # --embed, whose pixels it then reads back; ffmpeg their videos, whose sizes
 # ffprobe tells, and libavformat is the video fuzz target's oracle.
 packages=(cmake ninja-build g++ make pkg-config libboost-dev libexiv2-dev libexpat1-dev libheif-dev libjxl-dev libcli11-dev help2man
-  dpkg-dev file)
+  gettext locales dpkg-dev file)
 if [ "${1:-}" != native ]; then
   packages+=(
     clang libclang-rt-14-dev googletest libbenchmark-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    wine64 xvfb xauth locales
+    wine64 xvfb xauth
     libimage-exiftool-perl clang-format clang-tidy lintian
     libheif-examples libavif-bin libjxl-tools imagemagick ffmpeg libavformat-dev
     qemu-system-x86 debootstrap e2fsprogs debian-archive-keyring
@@ -43,8 +45,9 @@ fi
 
 # Wine converts the Unix side of names (command line, file names) with the
 # glibc locale: without ja_JP.UTF-8 generated, a Wine run under
-# LC_ALL=ja_JP.UTF-8 gets other names than a Japanese Windows would.
-if [ "${1:-}" != native ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+# LC_ALL=ja_JP.UTF-8 gets other names than a Japanese Windows would; help2man
+# writes the Japanese man page in it.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "setup: the ja_JP.UTF-8 locale is missing; run as root to generate it" >&2
     exit 1

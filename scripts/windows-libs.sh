@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the static third-party libraries of the Windows host for both mingw
 # targets, from Debian 12's own source packages, and caches them:
-# expat, Exiv2 (with XMP and BMFF), and the JPEG XL decoder with brotli and highway; zlib is Debian's libz-mingw-w64-dev.
+# expat, Exiv2 (with XMP and BMFF), the JPEG XL decoder with brotli and highway,
+# and gettext's libintl; zlib is Debian's libz-mingw-w64-dev.
 #
 # Usage (as root):
 #   windows-libs.sh           builds when needed; the last line of stdout is
@@ -20,7 +21,7 @@
 # A consumer compiles with -I<root>/<target>/include -DJXL_STATIC_DEFINE (without
 # it libjxl's headers ask for __imp_Jxl* from a DLL), links with -L<root>/<target>/lib
 #   -lexiv2 -lexiv2-xmp -lexpat -ljxl_dec -lbrotlidec-static
-#   -lbrotlicommon-static -lhwy -lz -lpsapi -lws2_32 -lshell32
+#   -lbrotlicommon-static -lhwy -lintl -lz -lpsapi -lws2_32 -lshell32
 # and, since all of them are C++ or need the C++ runtime, links with g++ and
 # -static -static-libgcc -static-libstdc++ so that no runtime DLL is needed.
 # libjxl names its static decoder libjxl_dec.a under mingw. The CMake packages
@@ -36,17 +37,19 @@
 # with a ready cache needs no network. A newer version in bookworm-security is
 # built when the archive serves its files; when it answers 404 the main one is
 # (and stays so under this key), any other download failure stops the build.
-# Build logs: /var/cache/pixtagger-winlibs/build.log.
+# Build logs: /var/cache/pixtagger-winlibs/build.log (fetching, unpacking)
+# and build.<target>.log (each target's build; the two are built at once,
+# so that one's single-threaded configure steps overlap the other's compiles).
 set -euo pipefail
 
 readonly CACHE=/var/cache/pixtagger-winlibs
 readonly SUITE=bookworm
 readonly TARGETS=(i686-w64-mingw32 x86_64-w64-mingw32)
 # Built in this order; lcms2 gives only headers (libjxl's configure looks for
-# them; its decoder uses no lcms2 code).
-readonly PACKAGES=(expat exiv2 brotli highway jpeg-xl lcms2)
+# them; its decoder uses no lcms2 code); of gettext only libintl is built.
+readonly PACKAGES=(expat exiv2 brotli highway jpeg-xl lcms2 gettext)
 readonly REFRESH_AFTER=86400 # seconds before the private index is fetched anew
-readonly LOG=$CACHE/build.log
+LOG=$CACHE/build.log
 
 say() { echo "windows-libs: $*" >&2; }
 die() {
@@ -298,6 +301,7 @@ mark() {
 build_target() {
   local t=$1 p=$work/$1 start b last_mark
   local -a cpu
+  : >"$LOG"
   start=$(now_s)
   last_mark=$start
   mkdir -p "$work/build/$t" "$p/include" "$p/lib"
@@ -385,6 +389,22 @@ EOF
   cp "$b/include/jxl/jxl_export.h" "$b/include/jxl/version.h" "$p/include/jxl/"
   mark "$t" "jpeg-xl decoder"
 
+  # libintl alone, static, without iconv (the catalogs are UTF-8 and so are
+  # the texts asked for), its locks Windows' own; libasprintf's configure,
+  # a C++ one, is not run. Its generated files are
+  # made newer than Debian's patches to their inputs, which only concern the
+  # shared library's links and Java: an autoreconf would be needed otherwise.
+  b=$work/build/$t/gettext
+  mkdir -p "$b"
+  (cd "$b" && "$work/src/gettext/gettext-runtime/configure" --no-recursion --host="$t" CC="$t-gcc-posix" CXX="$t-g++-posix" \
+    CFLAGS="-O2 -g0" --prefix="$p" --disable-shared --enable-static --disable-java --disable-csharp \
+    --disable-libasprintf --disable-c++ --enable-threads=windows --without-libiconv-prefix --disable-rpath \
+    --disable-dependency-tracking >>"$LOG" 2>&1) || die "$t: configuring gettext failed; see $LOG"
+  make -C "$b/intl" -j "$JOBS" >>"$LOG" 2>&1 || die "$t: building libintl failed; see $LOG"
+  cp "$b/intl/.libs/libintl.a" "$p/lib/"
+  cp "$b/intl/libintl.h" "$p/include/"
+  mark "$t" libintl
+
   rm -rf "${p:?}/share/doc" "${p:?}/share/man" "${p:?}/bin"
   say "$t: done in $(($(now_s) - start)) s"
 }
@@ -438,21 +458,30 @@ build() { # KEY
   # Debian's CVE-2024-8176 backport tests "#if XML_DTD == 1", which CMake's
   # plain #cmakedefine leaves empty.
   sed -i 's/^#cmakedefine XML_DTD$/#cmakedefine XML_DTD 1/' "$work/src/expat/expat/expat_config.h.cmake"
+  (cd "$work/src/gettext/gettext-runtime" && touch aclocal.m4 && touch -d '+1 second' configure config.h.in &&
+    find . -name Makefile.in -exec touch -d '+2 seconds' {} +)
 
   licenses exiv2 "$work/src/exiv2" COPYING
   licenses expat "$work/src/expat" COPYING
   licenses libjxl "$work/src/jpeg-xl" LICENSE PATENTS
   licenses brotli "$work/src/brotli" LICENSE
   licenses highway "$work/src/highway" LICENSE
+  licenses libintl "$work/src/gettext" gettext-runtime/intl/COPYING.LIB
   mkdir -p "$work/licenses/zlib" "$work/licenses/mingw-w64"
   cp /usr/share/doc/libz-mingw-w64-dev/copyright "$work/licenses/zlib/copyright"
   # Every mingw program carries the runtime's start-up code and, with the posix
   # compilers, winpthreads: their terms ask for the notice too.
   cp /usr/share/doc/mingw-w64-common/copyright "$work/licenses/mingw-w64/copyright"
 
+  local pids=() status=0
   for t in "${TARGETS[@]}"; do
-    build_target "$t"
+    LOG=$CACHE/build.$t.log build_target "$t" &
+    pids+=($!)
   done
+  for t in "${pids[@]}"; do
+    wait "$t" || status=1
+  done
+  [ "$status" -eq 0 ] || die "a target's libraries could not be built (see above)"
   relocate "$work" "$root"
   rm -rf "$work/src" "$work/build"
 
