@@ -26,7 +26,8 @@ constexpr const char* kConfigVariable = "XDG_CONFIG_HOME";
 std::filesystem::path configFolder(const TempDir& scratch) { return scratch.path() / "user-config"; }
 
 HostEnvironment isolated(const TempDir& scratch, const HostEnvironment& environment) {
-    HostEnvironment all{{kConfigVariable, configFolder(scratch).u8string()}};
+    // English unless a test asks otherwise: the suites read its texts.
+    HostEnvironment all{{kConfigVariable, configFolder(scratch).u8string()}, {"LANGUAGE", "en"}};
     for (const auto& variable : environment) {
         all.erase(std::remove_if(all.begin(), all.end(), [&](const auto& v) { return v.first == variable.first; }),
                   all.end());

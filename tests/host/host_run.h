@@ -22,8 +22,8 @@ using HostEnvironment = std::vector<std::pair<std::string, std::string>>;
 // `program` instead of the built one when given. The arguments are UTF-8;
 // Windows gets the command line in UTF-16, as a user's shell gives it.
 // Every run has a user rule file of its own in `scratch` (XDG_CONFIG_HOME,
-// or APPDATA on Windows), never the real user's; `environment` adds or
-// replaces variables.
+// or APPDATA on Windows), never the real user's, and speaks English
+// (LANGUAGE=en); `environment` adds or replaces variables.
 HostRun runHost(const std::vector<std::string>& args, const TempDir& scratch, const std::string& cwd = "",
                 const std::string& launcher = "", const std::string& program = "",
                 const HostEnvironment& environment = {});

@@ -59,7 +59,7 @@ TEST_F(Host, ClassifiesAFolderInSortedOrder) {
                   native(images / "nested" / "b.bmp") + "\t300\xC3\x97"
                                                         "200\t60000 px\tmedium [Size], \xE8\xA1\xA8\xE7\xA4\xBA",
               }));
-    EXPECT_NE(run.err.find("3 images classified, 0 unreadable"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("3 files classified, 0 unreadable"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("  \xE8\xA1\xA8\xE7\xA4\xBA: 2"), std::string::npos) << run.err;
 }
 
@@ -92,7 +92,7 @@ TEST_F(Host, UnreadableFilesAreNamedCountedAndSkipped) {
     EXPECT_EQ(linesOf(run.out).size(), 1u) << run.out;
     EXPECT_NE(run.err.find(broken), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("1 images classified, 1 unreadable"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("1 file classified, 1 unreadable"), std::string::npos) << run.err;
 }
 
 TEST_F(Host, ImagesMatchingNoRuleSaySo) {
@@ -156,7 +156,7 @@ TEST_F(Host, ANamedPipeIsUnreadableAtOnce) {
     const HostRun run = runHost({"classify", "--config", rules, pipe, native(images / "a.png")}, dir);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(linesOf(run.out).size(), 1u) << run.out;
-    EXPECT_NE(run.err.find(pipe + ": a named pipe, not an image file"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(pipe + ": a named pipe, not an image or video file"), std::string::npos) << run.err;
 }
 
 // A linked folder is left out with a word, or with -L walked once: a link

@@ -17,7 +17,9 @@
 #include "ordered_batches.h"
 #include "sidecars/xmp_sidecar.h"
 #include "system/file_kind.h"
+#include "system/text_output.h"
 #include "terminal.h"
+#include "text/messages.h"
 #include "text/path_text.h"
 #include "text/text_encoding.h"
 #include "xmp/exiv2_xmp.h"
@@ -95,7 +97,7 @@ public:
             for (const AtomicFileGroup::Outcome& o : group_.commit()) outcomes_[o.tag] = o.error;
             it = outcomes_.find(i);
         }
-        std::string error = it != outcomes_.end() ? it->second : "lost before it was written";
+        std::string error = it != outcomes_.end() ? it->second : tr("lost before it was written");
         if (it != outcomes_.end()) outcomes_.erase(it);
         return error;
     }
@@ -142,27 +144,35 @@ std::string metadataJson(const Result& r, const Options& options) {
     return members;
 }
 
-// A dry run's line under the image's: the file and its edits.
-std::string dryRunLine(const char* verb, const std::filesystem::path& path, const KeywordEdits& e) {
-    std::string line = std::string("  would ") + verb + " " + pathText(path) + ":";
-    const char* separator = " ";
-    for (const auto& [sign, edits] : {std::make_pair("-", &e.removed), std::make_pair("+", &e.added)}) {
-        for (const KeywordEdit& edit : *edits) {
-            line += separator + std::string(sign) + " " + edit.property + " " + jsonString(edit.value);
-            separator = ", ";
+// A dry run's line under the image's: the file and its edits, the values
+// taken out (-) and put in (+).
+std::string dryRunLine(const char* sentence, const std::filesystem::path& path, const KeywordEdits& e) {
+    std::string edits;
+    for (const auto& [sign, list] : {std::make_pair("-", &e.removed), std::make_pair("+", &e.added)}) {
+        for (const KeywordEdit& edit : *list) {
+            if (!edits.empty()) edits += ", ";
+            edits.append(sign).append(" ").append(edit.property).append(" ").append(jsonString(edit.value));
         }
     }
-    if (e.added.empty() && e.removed.empty()) line += " only our record of what is ours";
-    return line + "\n";
+    if (edits.empty()) edits = tr("only our record of what is ours");
+    return "  " + tr(sentence, {pathText(path), edits}) + "\n";
 }
 
 std::string dryRunLines(const std::filesystem::path& image, const Result& r) {
     std::string lines;
     const SidecarResult& s = r.sidecar;
     if (s.status == SidecarResult::Status::Created || s.status == SidecarResult::Status::Updated)
-        lines += dryRunLine(s.status == SidecarResult::Status::Created ? "create" : "update", s.path, s.edits);
-    if (r.embedded.status == EmbedResult::Status::Updated) lines += dryRunLine("write into", image, r.embedded.edits);
+        lines += dryRunLine(s.status == SidecarResult::Status::Created ? N_("would create %s: %s")
+                                                                       : N_("would update %s: %s"),
+                            s.path, s.edits);
+    if (r.embedded.status == EmbedResult::Status::Updated)
+        lines += dryRunLine(N_("would write into %s: %s"), image, r.embedded.edits);
     return lines;
+}
+
+// A file's line on the error stream: its name and the reason.
+void say(std::FILE* err, const std::filesystem::path& path, const std::string& reason) {
+    writeText(err, "pixtagger-host: " + pathText(path) + ": " + reason + "\n");
 }
 
 // Libraries' messages may end in a newline or hold one; each file's reason
@@ -179,7 +189,7 @@ Result classifyOne(const PluginApi& api, const ConditionList* list, const std::f
     Result r;
     const std::string kind = nonFileKind(path);
     if (!kind.empty()) {
-        r.error = kind + ", not an image file";
+        r.error = tr("%s, not an image or video file", {kind});
         return r;
     }
     if (!readImageSize(path, r.size, r.error)) {
@@ -187,7 +197,7 @@ Result classifyOne(const PluginApi& api, const ConditionList* list, const std::f
         return r;
     }
     if (r.size.width > INT32_MAX || r.size.height > INT32_MAX) {
-        r.error = "a side beyond 2147483647 pixels does not fit the host's image record";
+        r.error = tr("a side beyond 2147483647 pixels does not fit the host's image record");
         return r;
     }
     r.readable = true;
@@ -250,8 +260,9 @@ public:
         if (done != total_ && now - shown_ < std::chrono::milliseconds(100)) return;
         shown_ = now;
         const double seconds = std::chrono::duration<double>(now - start_).count();
-        std::fprintf(err_, "\r\033[K%zu / %zu  %.0f images/s", done, total_,
-                     seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+        const auto rate = static_cast<unsigned long long>(seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+        writeText(err_, "\r\033[K" + tr("%s / %s  %s files/s",
+                                        {std::to_string(done), std::to_string(total_), std::to_string(rate)}));
         std::fflush(err_);
         visible_ = true;
     }
@@ -298,7 +309,7 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
             r = classifyOne(api, list, chunk[i]);
         } catch (const std::bad_alloc&) {
             r = Result{};
-            r.error = "out of memory reading it";
+            r.error = tr("out of memory reading it");
         } catch (const std::exception& e) {
             r = Result{};
             r.error = oneLine(e.what());
@@ -323,30 +334,28 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
         if (!r.readable) {
             progress.clear();
             ++report.unreadable;
-            std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(chunk[i]).c_str(), r.error.c_str());
+            say(err, chunk[i], r.error);
         } else {
             ++report.images;
             std::string line = options.json ? jsonLine(chunk[i], r, metadataJson(r, options)) : textLine(chunk[i], r);
             if (options.dryRun && !options.json) line += dryRunLines(chunk[i], r);
             if (progress.sharesTerminal()) {
                 progress.clear();
-                std::fwrite(line.data(), 1, line.size(), out);
+                writeText(out, line);
                 std::fflush(out);  // before the progress line is drawn again
             } else {
-                std::fwrite(line.data(), 1, line.size(), out);
+                writeText(out, line);
             }
             for (const Attribute& a : r.attributes) ++counts[a.hasCategory ? a.name + " [" + a.category + "]" : a.name];
             ++sidecars[static_cast<int>(r.sidecar.status)];
             if (r.sidecar.status == SidecarResult::Status::Failed) {
                 progress.clear();
-                std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(r.sidecar.path).c_str(),
-                             oneLine(r.sidecar.error).c_str());
+                say(err, r.sidecar.path, oneLine(r.sidecar.error));
             }
             ++embedded[static_cast<int>(r.embedded.status)];
             if (!r.embedded.reason.empty()) {
                 progress.clear();
-                std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(chunk[i]).c_str(),
-                             oneLine(r.embedded.reason).c_str());
+                say(err, chunk[i], oneLine(r.embedded.reason));
             }
         }
         progress.update(first + i + 1);
@@ -357,7 +366,7 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
         for (; problemsSaid < files.problems().size(); ++problemsSaid) {
             const ImageFiles::Problem& problem = files.problems()[problemsSaid];
             progress.clear();
-            std::fprintf(err, "pixtagger-host: %s: %s\n", pathText(problem.path).c_str(), problem.reason.c_str());
+            say(err, problem.path, problem.reason);
         }
     };
     // The next files are listed on a thread of their own while these are
@@ -375,29 +384,36 @@ RunReport classifyFiles(const PluginApi& api, const ConditionList* list, ImageFi
     progress.clear();
     std::fflush(out);
 
-    std::fprintf(err, "%zu images classified, %zu unreadable\n", report.images, report.unreadable);
+    writeText(err, trn("%s file classified, %s unreadable", "%s files classified, %s unreadable", report.images,
+                       {std::to_string(report.images), std::to_string(report.unreadable)}) +
+                       "\n");
     std::vector<std::pair<std::string, std::size_t>> sorted(counts.begin(), counts.end());
     std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-    for (const auto& [name, count] : sorted) std::fprintf(err, "  %s: %zu\n", name.c_str(), count);
+    for (const auto& [name, count] : sorted) writeText(err, "  " + name + ": " + std::to_string(count) + "\n");
     using Status = SidecarResult::Status;
     report.sidecarsFailed = sidecars[static_cast<int>(Status::Failed)];
     if (options.xmp) {
-        std::fprintf(err,
-                     options.dryRun
-                         ? "sidecars (dry run, nothing written): %zu to create, %zu to update, %zu unchanged, %zu failed\n"
-                         : "sidecars: %zu created, %zu updated, %zu unchanged, %zu failed\n",
-                     sidecars[static_cast<int>(Status::Created)], sidecars[static_cast<int>(Status::Updated)],
-                     sidecars[static_cast<int>(Status::Unchanged)], report.sidecarsFailed);
+        writeText(err, tr(options.dryRun ? N_("sidecars (dry run, nothing written): %s to create, %s to update, %s "
+                                              "unchanged, %s failed")
+                                         : N_("sidecars: %s created, %s updated, %s unchanged, %s failed"),
+                          {std::to_string(sidecars[static_cast<int>(Status::Created)]),
+                           std::to_string(sidecars[static_cast<int>(Status::Updated)]),
+                           std::to_string(sidecars[static_cast<int>(Status::Unchanged)]),
+                           std::to_string(report.sidecarsFailed)}) +
+                           "\n");
     }
     using Embedded = EmbedResult::Status;
     report.embeddedFailed = embedded[static_cast<int>(Embedded::Failed)];
     if (options.embed) {
-        std::fprintf(err,
-                     options.dryRun ? "images (dry run, nothing written): %zu to update, %zu unchanged, %zu of formats "
-                                      "never written, %zu failed\n"
-                                    : "images: %zu updated, %zu unchanged, %zu of formats never written, %zu failed\n",
-                     embedded[static_cast<int>(Embedded::Updated)], embedded[static_cast<int>(Embedded::Unchanged)],
-                     embedded[static_cast<int>(Embedded::NotWritten)], report.embeddedFailed);
+        writeText(err,
+                  tr(options.dryRun ? N_("images (dry run, nothing written): %s to update, %s unchanged, %s of "
+                                         "formats never written, %s failed")
+                                    : N_("images: %s updated, %s unchanged, %s of formats never written, %s failed"),
+                     {std::to_string(embedded[static_cast<int>(Embedded::Updated)]),
+                      std::to_string(embedded[static_cast<int>(Embedded::Unchanged)]),
+                      std::to_string(embedded[static_cast<int>(Embedded::NotWritten)]),
+                      std::to_string(report.embeddedFailed)}) +
+                      "\n");
     }
     return report;
 }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "images/image_extensions.h"
+#include "text/messages.h"
 
 namespace fs = std::filesystem;
 
@@ -42,7 +43,7 @@ ImageFiles::ImageFiles(const std::vector<fs::path>& paths, bool followLinks)
             ++count_;
         } else {
             given_.push_back(Given::Missing);
-            problems_.push_back({path, "no such file or folder"});
+            problems_.push_back({path, tr("no such file or folder")});
         }
     }
 }
@@ -70,7 +71,7 @@ void ImageFiles::listFolders(const fs::path& top, std::set<fs::path>& entered) {
             }
             if (error) {
                 unreadable_.insert(folder.native());
-                problems_.push_back({folder, "cannot read this folder: " + error.message()});
+                problems_.push_back({folder, tr("cannot read this folder: %s", {error.message()})});
                 continue;
             }
             count_ += images;
@@ -118,7 +119,7 @@ void ImageFiles::enter(const fs::path& folder) {
         }
     }
     if (error) {
-        problems_.push_back({folder, "cannot read this folder: " + error.message()});
+        problems_.push_back({folder, tr("cannot read this folder: %s", {error.message()})});
         return;
     }
     std::sort(open.entries.begin(), open.entries.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });

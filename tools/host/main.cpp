@@ -19,6 +19,8 @@
 #include "rules/rules_command.h"
 #include "system/file_kind.h"
 #include "system/program_location.h"
+#include "system/text_output.h"
+#include "text/messages.h"
 #include "text/path_text.h"
 
 #include "plugin/edit_rules.h"
@@ -41,26 +43,11 @@ constexpr const char* kPluginFile = "pixtagger.dll";
 constexpr const char* kPluginFile = "pixtagger.so";
 #endif
 
-#if defined(_WIN32)
-// The host prints UTF-8; the console gets its own code page back at exit.
-class Utf8Console {
-public:
-    Utf8Console() : previous_(GetConsoleOutputCP()) {
-        if (previous_ != 0) SetConsoleOutputCP(CP_UTF8);
-    }
-    ~Utf8Console() {
-        if (previous_ != 0) SetConsoleOutputCP(previous_);
-    }
-    Utf8Console(const Utf8Console&) = delete;
-    Utf8Console& operator=(const Utf8Console&) = delete;
-
-private:
-    UINT previous_;
-};
-#endif
+// A line on the error stream, after the program's name.
+void say(const std::string& line) { writeText(stderr, "pixtagger-host: " + line + "\n"); }
 
 int fail(const std::string& reason) {
-    std::fprintf(stderr, "pixtagger-host: %s\n", reason.c_str());
+    say(reason);
     return kBadUsage;
 }
 
@@ -86,9 +73,9 @@ std::string pathForPlugin(const fs::path& path, fs::path& full) {
     }
     const bool exists = fs::exists(full, fsError);
     std::string reason;
-    if (exists && !fs::is_regular_file(full, fsError)) reason = nonFileKind(full) + ", not a rule file";
+    if (exists && !fs::is_regular_file(full, fsError)) reason = tr("%s, not a rule file", {nonFileKind(full)});
     // A rule file that is not there loads as no rules at all: a mistyped name.
-    if (!exists) reason = "no such rule file";
+    if (!exists) reason = tr("no such rule file");
     std::string ansi;
     if (reason.empty() && !profilePathForPlugin(full, ansi, reason)) ansi.clear();
     if (!reason.empty()) {
@@ -101,8 +88,8 @@ std::string pathForPlugin(const fs::path& path, fs::path& full) {
 int printVersion(const fs::path& pluginPath) {
     const PluginLibrary library(pluginPath);
     const auto version = library.loaded() ? library.get<PFN_acGetVersion>("acGetVersion") : nullptr;
-    if (version == nullptr) return fail(pathText(pluginPath) + ": cannot load the plug-in to ask its version");
-    std::printf("pixtagger-host %s\n", version());
+    if (version == nullptr) return fail(tr("%s: cannot load the plug-in to ask its version", {pathText(pluginPath)}));
+    writeText(stdout, std::string("pixtagger-host ") + version() + "\n");
     return kAllRead;
 }
 
@@ -110,9 +97,9 @@ int printVersion(const fs::path& pluginPath) {
 bool loadPlugin(const PluginLibrary& library, const fs::path& pluginPath, PluginApi& api) {
     std::string missing;
     if (!library.loaded()) {
-        fail(pathText(pluginPath) + ": cannot load the plug-in: " + library.error());
+        fail(tr("%s: cannot load the plug-in: %s", {pathText(pluginPath), library.error()}));
     } else if (!resolvePluginApi(library, api, missing)) {
-        fail(pathText(pluginPath) + ": the plug-in has no export " + missing);
+        fail(tr("%s: the plug-in has no export %s", {pathText(pluginPath), missing}));
     } else {
         return true;
     }
@@ -123,10 +110,11 @@ bool loadPlugin(const PluginLibrary& library, const fs::path& pluginPath, Plugin
 // user's own, else the shipped examples); the plug-in saves into a scratch
 // copy of the file saved to, put in place as rules puts its changes.
 int edit(const Options& options, const fs::path& pluginPath) {
-    if (!canEditRules()) return fail("editing the rules needs Windows: the plug-in's rule dialogs are Win32 dialogs");
+    if (!canEditRules())
+        return fail(tr("editing the rules needs Windows: the plug-in's rule dialogs are Win32 dialogs"));
     const RuleFileChoice choice = chooseRuleFile(options.config, RuleFileUse::Edit);
     if (!choice.error.empty()) return fail(choice.error);
-    if (!choice.note.empty()) std::fprintf(stderr, "pixtagger-host: %s\n", choice.note.c_str());
+    if (!choice.note.empty()) say(choice.note);
     RuleFileCopy copy;
     std::string error;
     if (!copy.open(choice, true, error)) return fail(error);
@@ -134,7 +122,7 @@ int edit(const Options& options, const fs::path& pluginPath) {
     PluginApi api;
     if (!loadPlugin(library, pluginPath, api)) return kBadUsage;
     ConditionList* list = api.loadConfig(copy.startForPlugin().c_str());
-    if (list == nullptr) return fail(pathText(choice.path) + ": acLoadConfig returned null");
+    if (list == nullptr) return fail(tr("%s: acLoadConfig returned null", {pathText(choice.path)}));
     bool written = false;
     const bool edited = editRules(library, list, copy.scratchForPlugin(), error) &&
                         copy.saveMadeElsewhere(written, error);
@@ -159,7 +147,7 @@ int run(const std::vector<std::string>& args) {
 
     const RuleFileChoice choice = chooseRuleFile(options->config, RuleFileUse::Read);
     if (!choice.error.empty()) return fail(choice.error);
-    if (!choice.note.empty()) std::fprintf(stderr, "pixtagger-host: %s\n", choice.note.c_str());
+    if (!choice.note.empty()) say(choice.note);
     fs::path config;
     const std::string load = pathForPlugin(choice.path, config);
     if (load.empty()) return kBadUsage;
@@ -172,17 +160,15 @@ int run(const std::vector<std::string>& args) {
     if (list == nullptr) {
         // Said as rules check says it; the generic line only if memory ran out.
         const std::string reason = refusalText(config, pathText(config));
-        return fail(reason.empty() ? pathText(config) + ": acLoadConfig returned null" : reason);
+        return fail(reason.empty() ? tr("%s: acLoadConfig returned null", {pathText(config)}) : reason);
     }
 
     ImageFiles files(options->paths, options->followLinks);
-    for (const ImageFiles::Problem& problem : files.problems())
-        std::fprintf(stderr, "pixtagger-host: %s: %s\n", pathText(problem.path).c_str(), problem.reason.c_str());
+    for (const ImageFiles::Problem& problem : files.problems()) say(pathText(problem.path) + ": " + problem.reason);
     if (files.linkedFoldersLeftOut() > 0) {
-        std::fprintf(stderr,
-                     "pixtagger-host: %zu linked folder%s left out: symbolic links to folders are followed only "
-                     "with -L (--follow)\n",
-                     files.linkedFoldersLeftOut(), files.linkedFoldersLeftOut() == 1 ? "" : "s");
+        say(trn("%s linked folder left out: symbolic links to folders are followed only with -L (--follow)",
+                "%s linked folders left out: symbolic links to folders are followed only with -L (--follow)",
+                files.linkedFoldersLeftOut(), {std::to_string(files.linkedFoldersLeftOut())}));
     }
 
     initImageSizeReader();
@@ -200,11 +186,14 @@ int run(const std::vector<std::string>& args) {
 #if defined(_WIN32)
 // UTF-16 from the start: the ANSI command line cannot spell every name.
 int wmain(int argc, wchar_t** argv) {
-    const Utf8Console console;
+    initMessages(programDirectory());
     std::vector<std::string> args;
     for (int i = 0; i < argc; ++i) args.push_back(pathUtf8(fs::path(argv[i])));
     return run(args);
 }
 #else
-int main(int argc, char** argv) { return run(std::vector<std::string>(argv, argv + argc)); }
+int main(int argc, char** argv) {
+    initMessages(programDirectory());
+    return run(std::vector<std::string>(argv, argv + argc));
+}
 #endif

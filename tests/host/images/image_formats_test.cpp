@@ -105,7 +105,7 @@ TEST_F(ImageFormats, FilesCutShortAreNamedAndTheRunGoesOn) {
     EXPECT_EQ(run.status, 1) << run.err;
     // Each file once: its size on the output, or its reason on the error stream.
     EXPECT_EQ(linesOf(run.out).size() + linesOf(run.err).size() - 1, files) << run.out << run.err;
-    EXPECT_NE(run.err.find("images classified"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("files classified"), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ set -euo pipefail
 host=$(realpath "$1") source=$(realpath "$2") heif=$(realpath "$3") wine=${4:-}
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
-export WINEPREFIX="$(dirname "$host")/wineprefix" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
+# English texts, which the checks read, under any locale.
+export WINEPREFIX="$(dirname "$host")/wineprefix" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 LANGUAGE=en
 run() { if [ -n "$wine" ]; then /usr/lib/wine/wine64 "$host" "$@"; else "$host" "$@"; fi; }
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

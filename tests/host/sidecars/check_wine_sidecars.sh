@@ -9,7 +9,8 @@ set -euo pipefail
 host=$(realpath "$1") source=$(realpath "$2") native=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export WINEPREFIX="$(dirname "$host")/wineprefix" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
+# English texts, which the checks read, under any locale.
+export WINEPREFIX="$(dirname "$host")/wineprefix" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 LANGUAGE=en
 cp -r "$source/examples/images" "$work/wine"
 # A path from / is one on Wine's current drive, which maps this machine's root.
 status=0

@@ -6,6 +6,7 @@
 
 #include "file_bytes.h"
 #include "packet_writers.h"
+#include "text/messages.h"
 #include "webp_canvas.h"
 
 namespace {
@@ -112,7 +113,7 @@ bool webpWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
         body.insert(4, vp8x);
     }
     if (body.size() > 0xFFFFFFF0U) {
-        error = "would grow beyond what a WebP file holds";
+        error = tr("would grow beyond what a WebP file holds");
         return false;
     }
     out = "RIFF";

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "packet_writers.h"
+#include "text/messages.h"
 #include "xmp/packet_padding.h"
 
 void padForNextTime(std::string& packet, std::size_t limit) {
@@ -28,7 +29,7 @@ bool embedFormatOf(std::string_view file, EmbedFormat& format) {
 bool withPacket(EmbedFormat format, std::string_view file, const ImageLayout& layout, const std::string& packet,
                 std::string& out, std::string& placed, std::string& error) {
     if (layout.packets.size() > 1) {
-        error = "holds " + std::to_string(layout.packets.size()) + " XMP packets; which one readers take is unsure";
+        error = tr("holds %s XMP packets; which one readers take is unsure", {std::to_string(layout.packets.size())});
         return false;
     }
     switch (format) {

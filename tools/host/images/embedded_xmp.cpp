@@ -11,6 +11,7 @@
 #include "images/image_kind.h"
 #include "system/read_only_file.h"
 #include "text/failure_reason.h"
+#include "text/messages.h"
 #include "text/path_text.h"
 #include "xmp/xmp_packet.h"
 
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kRaw = "a camera raw file, never written; --xmp writes its keywords to a sidecar";
+const char* const kRaw = N_("a camera raw file, never written; --xmp writes its keywords to a sidecar");
 
 EmbedResult outcome(EmbedResult::Status status, std::string reason = std::string()) {
     EmbedResult result;
@@ -48,11 +49,11 @@ bool readFile(const ReadOnlyFile& file, std::int64_t size, std::string& bytes, s
 // Why a file that is none of the four formats is not written.
 std::string notWritten(const std::string& head) {
     const ImageKind kind = imageKindOf(reinterpret_cast<const unsigned char*>(head.data()), head.size());
-    if (kind == ImageKind::Cr3) return kRaw;
+    if (kind == ImageKind::Cr3) return tr(kRaw);
     if (kind == ImageKind::Heif || kind == ImageKind::Jxl)
-        return std::string("keywords are not written inside ") + imageKindName(kind) +
-               " files (Exiv2 cannot write them); --xmp writes them to a sidecar";
-    return "keywords are written only inside JPEG, TIFF, PNG and WebP files; --xmp writes them to a sidecar";
+        return tr("keywords are not written inside %s files (Exiv2 cannot write them); --xmp writes them to a sidecar",
+                  {imageKindName(kind)});
+    return tr("keywords are written only inside JPEG, TIFF, PNG and WebP files; --xmp writes them to a sidecar");
 }
 
 // Whether the new packet took the old one's place, every other byte of the
@@ -75,7 +76,7 @@ bool exiv2Finds(EmbedFormat format, std::string_view file, std::string_view writ
     if (!exiv2FilePacket(written, format, found, unreadable, error))
         return unreadable && !exiv2FilePacket(file, format, ignored, oldUnreadable, ignored) && oldUnreadable;
     if (found == std::string_view(placed).substr(std::min(placed.find('<'), placed.size()))) return true;
-    error = "Exiv2 would not find the new packet where it looks";
+    error = tr("Exiv2 would not find the new packet where it looks");
     return false;
 }
 
@@ -85,8 +86,8 @@ Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayou
                      const std::vector<Keyword>& keywords, std::string& written, KeywordEdits& edits,
                      std::string& error) {
     if (before.packets.size() > 1) {
-        error = "holds " + std::to_string(before.packets.size()) +
-                " XMP packets, and readers differ on which counts; left as it is";
+        error = tr("holds %s XMP packets, and readers differ on which counts; left as it is",
+                   {std::to_string(before.packets.size())});
         return Rewrite::Refused;
     }
     if (before.packets.empty() && keywords.empty()) return Rewrite::Unchanged;
@@ -97,7 +98,7 @@ Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayou
             return Rewrite::Refused;
     } else {
         const Rewrite rewrite = rewritePacket(before.packets.front(), keywords, packet, error);
-        if (rewrite == Rewrite::Refused) error = "its XMP packet: " + error;
+        if (rewrite == Rewrite::Refused) error = tr("its XMP packet: %s", {error});
         if (rewrite != Rewrite::Changed) return rewrite;
     }
 
@@ -105,28 +106,28 @@ Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayou
     // readers look, and Exiv2 finding it there.
     std::string placed;
     if (!withPacket(format, file, before, packet.bytes, written, placed, error)) {
-        error += "; left as it is";
+        error = leftAsItIs(error);
         return Rewrite::Refused;
     }
     ImageLayout after;
     if (!readLayout(format, written, after, error)) {
-        error = "the new file would not read back (" + error + "); left as it is";
+        error = tr("the new file would not read back (%s); left as it is", {error});
         return Rewrite::Refused;
     }
     const std::string changed = firstChangedPart(before.parts, after.parts);
     if (!changed.empty()) {
-        error = changed + " would not stay as it is; left as it is";
+        error = tr("%s would not stay as it is; left as it is", {changed});
         return Rewrite::Refused;
     }
     if (after.packets.size() != 1 || after.packets.front() != placed) {
-        error = "the new file would not hold its packet where readers look; left as it is";
+        error = tr("the new file would not hold its packet where readers look; left as it is");
         return Rewrite::Refused;
     }
     // Readers find a packet that took the old one's place, every other byte
     // as it was, where they found the old one; one put elsewhere Exiv2 must
     // find where our walker does.
     if (!inPlace(file, before, written, after) && !exiv2Finds(format, file, written, placed, error)) {
-        error += "; left as it is";
+        error = leftAsItIs(error);
         return Rewrite::Refused;
     }
     edits = std::move(packet.plan.edits);
@@ -135,8 +136,8 @@ Rewrite rewriteImage(EmbedFormat format, std::string_view file, const ImageLayou
 
 EmbedResult EmbedRun::sync(const fs::path& image, bool video, const std::vector<Keyword>& keywords, std::size_t tag) {
     if (video)
-        return outcome(EmbedResult::Status::NotWritten, "a video, never written; --xmp writes its keywords to " +
-                                                            pathText(fs::path(image.filename()) += ".xmp"));
+        return outcome(EmbedResult::Status::NotWritten, tr("a video, never written; --xmp writes its keywords to %s",
+                                                           {pathText(fs::path(image.filename()) += ".xmp")}));
     try {
         return syncOrThrow(image, keywords, tag);
     } catch (...) {
@@ -146,31 +147,31 @@ EmbedResult EmbedRun::sync(const fs::path& image, bool video, const std::vector<
 
 EmbedResult EmbedRun::syncOrThrow(const fs::path& image, const std::vector<Keyword>& keywords, std::size_t tag) {
     using Status = EmbedResult::Status;
-    if (hasRawExtension(image)) return outcome(Status::NotWritten, kRaw);
+    if (hasRawExtension(image)) return outcome(Status::NotWritten, tr(kRaw));
     std::error_code fsError;
     // A link's target is the file to replace, not the link.
     const fs::path file = fs::is_symlink(image, fsError) ? fs::canonical(image, fsError) : image;
-    if (fsError) return outcome(Status::Failed, "cannot find the file it names: " + fsError.message());
+    if (fsError) return outcome(Status::Failed, tr("cannot find the file it names: %s", {fsError.message()}));
     ReadOnlyFile reader;
     const std::optional<FileStamp> stamp = fileStamp(file);
-    if (!stamp) return outcome(Status::Failed, "no longer there, or cannot be looked at");
+    if (!stamp) return outcome(Status::Failed, tr("no longer there, or cannot be looked at"));
     const std::int64_t size = reader.open(file) ? reader.size() : -1;
-    if (size < 0) return outcome(Status::Failed, "cannot read it: " + reader.lastError());
+    if (size < 0) return outcome(Status::Failed, tr("cannot read it: %s", {reader.lastError()}));
     std::string bytes, error;
     if (!readFile(reader, std::min<std::int64_t>(size, 64), bytes, error))
-        return outcome(Status::Failed, "cannot read it: " + error);
+        return outcome(Status::Failed, tr("cannot read it: %s", {error}));
     EmbedFormat format{};
     if (!embedFormatOf(bytes, format)) return outcome(Status::NotWritten, notWritten(bytes));
     if (size > kMaxEmbedBytes)
-        return outcome(Status::Failed, "larger than " + std::to_string(kMaxEmbedBytes >> 20) +
-                                           " MiB, more than this program rewrites; left as it is");
+        return outcome(Status::Failed, tr("larger than %s MiB, more than this program rewrites; left as it is",
+                                          {std::to_string(kMaxEmbedBytes >> 20)}));
     if (!replaceableFile(*stamp, error)) return outcome(Status::Failed, error);
     if (!claimed_.claim(*stamp, image).empty()) return outcome(Status::None);
-    if (!readFile(reader, size, bytes, error)) return outcome(Status::Failed, "cannot read it: " + error);
+    if (!readFile(reader, size, bytes, error)) return outcome(Status::Failed, tr("cannot read it: %s", {error}));
 
     ImageLayout before;
-    if (!readLayout(format, bytes, before, error)) return outcome(Status::Failed, error + "; left as it is");
-    if (before.cameraRaw) return outcome(Status::NotWritten, kRaw);
+    if (!readLayout(format, bytes, before, error)) return outcome(Status::Failed, leftAsItIs(error));
+    if (before.cameraRaw) return outcome(Status::NotWritten, tr(kRaw));
     EmbedResult result;
     std::string written;
     switch (rewriteImage(format, bytes, before, keywords, written, result.edits, error)) {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <new>
 
+#include "text/messages.h"
 #include "xmp/exiv2_xmp.h"
 #include "xmp/exiv2_xmp_lock.h"
 
@@ -23,7 +24,7 @@ bool exiv2FilePacket(std::string_view file, EmbedFormat format, std::string& pac
                                                static_cast<long>(file.size()));
 #pragma GCC diagnostic pop
         if (image.get() == nullptr || image->imageType() != kTypes[static_cast<int>(format)]) {
-            error = "Exiv2 reads it as another format";
+            error = tr("Exiv2 reads it as another format");
             return false;
         }
         image->readMetadata();
@@ -43,7 +44,7 @@ bool exiv2FilePacket(std::string_view file, EmbedFormat format, std::string& pac
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {  // Exiv2's own errors
-        error = std::string("Exiv2 cannot read it (") + e.what() + ")";
+        error = tr("Exiv2 cannot read it (%s)", {e.what()});
         unreadable = true;
     }
     return false;

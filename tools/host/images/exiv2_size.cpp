@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "text/messages.h"
 #include "xmp/exiv2_xmp_lock.h"
 
 namespace {
@@ -53,7 +54,7 @@ bool readExiv2Size(std::unique_ptr<Exiv2FileIo> file, ImageKind kind, ImageSize&
             size.height = image->pixelHeight();
         }
         if (size.width == 0 || size.height == 0) {
-            error = "no image size in its header";
+            error = tr("no image size in its header");
             return false;
         }
         return true;

@@ -1,4 +1,5 @@
 #include "heif_size.h"
+#include "text/messages.h"
 
 #include <exiv2/basicio.hpp>
 
@@ -41,16 +42,17 @@ public:
     bool next(Box& box) {
         if (at_ >= end_) return false;
         const std::size_t left = end_ - at_;
-        if (left < 8) throw Failure{HeifRefusal::Damaged, "a box inside its meta box is cut short"};
+        if (left < 8) throw Failure{HeifRefusal::Damaged, tr("a box inside its meta box is cut short")};
         const unsigned char* p = bytes_.data() + at_;
         std::uint64_t size = be(p, 4), header = 8;
         if (size == 1) {
-            if (left < 16) throw Failure{HeifRefusal::Damaged, "a box inside its meta box is cut short"};
+            if (left < 16) throw Failure{HeifRefusal::Damaged, tr("a box inside its meta box is cut short")};
             size = be(p + 8, 8), header = 16;
         } else if (size == 0) {
             size = left;  // to the end of its parent
         }
-        if (size < header || size > left) throw Failure{HeifRefusal::Damaged, "a box inside its meta box overruns it"};
+        if (size < header || size > left)
+            throw Failure{HeifRefusal::Damaged, tr("a box inside its meta box overruns it")};
         std::memcpy(box.type, p + 4, 4);
         box.body = at_ + static_cast<std::size_t>(header);
         box.end = at_ + static_cast<std::size_t>(size);
@@ -72,7 +74,7 @@ public:
 
     std::uint64_t take(int n, const char* what) {
         if (end_ - at_ < static_cast<std::size_t>(n))
-            throw Failure{HeifRefusal::Damaged, std::string("its ") + what + " box is cut short"};
+            throw Failure{HeifRefusal::Damaged, tr("its %s box is cut short", {what})};
         const std::uint64_t v = be(bytes_.data() + at_, n);
         at_ += static_cast<std::size_t>(n);
         return v;
@@ -94,17 +96,17 @@ ImageSize sizeFromMeta(const std::vector<unsigned char>& meta) {
         if (is(box, "iprp")) iprp = box, ++iprps;
     }
     if (pitms != 1) {
-        throw pitms == 0 ? Failure{HeifRefusal::Damaged, "no primary item (pitm) in its meta box"}
-                         : Failure{HeifRefusal::Inconsistent, "two primary items (pitm) in its meta box"};
+        throw pitms == 0 ? Failure{HeifRefusal::Damaged, tr("no primary item (pitm) in its meta box")}
+                         : Failure{HeifRefusal::Inconsistent, tr("two primary items (pitm) in its meta box")};
     }
     Fields p(meta, pitm);
     const auto pitmVersion = p.take(1, "pitm");
     p.take(3, "pitm");
-    if (pitmVersion > 1) throw Failure{HeifRefusal::Damaged, "a pitm box of an unknown version"};
+    if (pitmVersion > 1) throw Failure{HeifRefusal::Damaged, tr("a pitm box of an unknown version")};
     const std::uint64_t primary = p.take(pitmVersion == 0 ? 2 : 4, "pitm");
     if (iprps != 1) {
-        throw iprps == 0 ? Failure{HeifRefusal::Damaged, "no item properties (iprp) in its meta box"}
-                         : Failure{HeifRefusal::Inconsistent, "two item property boxes (iprp) in its meta box"};
+        throw iprps == 0 ? Failure{HeifRefusal::Damaged, tr("no item properties (iprp) in its meta box")}
+                         : Failure{HeifRefusal::Inconsistent, tr("two item property boxes (iprp) in its meta box")};
     }
 
     // Which properties the primary item has: indices from 1 into ipco.
@@ -121,17 +123,17 @@ ImageSize sizeFromMeta(const std::vector<unsigned char>& meta) {
         const int idSize = version < 1 ? 2 : 4, indexSize = (flags & 1) != 0 ? 2 : 1;
         for (std::uint64_t e = 0; e < count; ++e) {
             if (f.left() < static_cast<std::size_t>(idSize) + 1)
-                throw Failure{HeifRefusal::Inconsistent, "its ipma box counts more entries than it holds"};
+                throw Failure{HeifRefusal::Inconsistent, tr("its ipma box counts more entries than it holds")};
             const std::uint64_t item = f.take(idSize, "ipma");
             const std::uint64_t associations = f.take(1, "ipma");
             if (associations * static_cast<std::uint64_t>(indexSize) > f.left())
-                throw Failure{HeifRefusal::Inconsistent, "its ipma box counts more properties than it holds"};
+                throw Failure{HeifRefusal::Inconsistent, tr("its ipma box counts more properties than it holds")};
             if (item != primary) {
                 f.skip(static_cast<std::size_t>(associations) * static_cast<std::size_t>(indexSize));
                 continue;
             }
             if (++entries > 1)
-                throw Failure{HeifRefusal::Inconsistent, "the primary item's properties are listed twice (ipma)"};
+                throw Failure{HeifRefusal::Inconsistent, tr("the primary item's properties are listed twice (ipma)")};
             for (std::uint64_t a = 0; a < associations; ++a) {
                 const std::uint64_t index = f.take(indexSize, "ipma") & (indexSize == 2 ? 0x7FFFu : 0x7Fu);
                 if (index != 0) wanted.set(static_cast<std::size_t>(index));
@@ -139,10 +141,10 @@ ImageSize sizeFromMeta(const std::vector<unsigned char>& meta) {
         }
     }
     if (ipcos != 1) {
-        throw ipcos == 0 ? Failure{HeifRefusal::Damaged, "no property container (ipco) in its meta box"}
-                         : Failure{HeifRefusal::Inconsistent, "two property containers (ipco) in its meta box"};
+        throw ipcos == 0 ? Failure{HeifRefusal::Damaged, tr("no property container (ipco) in its meta box")}
+                         : Failure{HeifRefusal::Inconsistent, tr("two property containers (ipco) in its meta box")};
     }
-    if (entries == 0) throw Failure{HeifRefusal::Damaged, "no properties (ipma) for its primary item"};
+    if (entries == 0) throw Failure{HeifRefusal::Damaged, tr("no properties (ipma) for its primary item")};
 
     // One walk of ipco, in index order.
     ImageSize size;
@@ -153,15 +155,15 @@ ImageSize sizeFromMeta(const std::vector<unsigned char>& meta) {
         if (!wanted.test(index)) continue;
         wanted.reset(index);
         if (!is(box, "ispe")) continue;
-        if (++ispes > 1) throw Failure{HeifRefusal::Inconsistent, "two sizes (ispe) for its primary item"};
+        if (++ispes > 1) throw Failure{HeifRefusal::Inconsistent, tr("two sizes (ispe) for its primary item")};
         Fields f(meta, box);
         f.take(4, "ispe");  // version and flags
         size.width = static_cast<std::uint32_t>(f.take(4, "ispe"));
         size.height = static_cast<std::uint32_t>(f.take(4, "ispe"));
     }
-    if (wanted.any()) throw Failure{HeifRefusal::Damaged, "its primary item has a property that ipco lacks"};
-    if (ispes == 0) throw Failure{HeifRefusal::Damaged, "no size (ispe) for its primary item"};
-    if (size.width == 0 || size.height == 0) throw Failure{HeifRefusal::Damaged, "a size (ispe) of 0 pixels"};
+    if (wanted.any()) throw Failure{HeifRefusal::Damaged, tr("its primary item has a property that ipco lacks")};
+    if (ispes == 0) throw Failure{HeifRefusal::Damaged, tr("no size (ispe) for its primary item")};
+    if (size.width == 0 || size.height == 0) throw Failure{HeifRefusal::Damaged, tr("a size (ispe) of 0 pixels")};
     return size;
 }
 
@@ -176,7 +178,7 @@ void checkOneMeta(Exiv2::BasicIo& file, std::uint64_t at, int boxes) {
         std::uint64_t size = be(header, 4);
         if (size == 1 && file.read(header + 8, 8) == 8) size = be(header + 8, 8);
         if (std::memcmp(header + 4, "meta", 4) == 0)
-            throw Failure{HeifRefusal::Inconsistent, "two meta boxes at its top level"};
+            throw Failure{HeifRefusal::Inconsistent, tr("two meta boxes at its top level")};
         if (size < 8 || size > fileSize - at) return;  // to the end, or image data cut short
         at += size;
     }
@@ -189,32 +191,32 @@ std::vector<unsigned char> readMeta(Exiv2::BasicIo& file) {
     for (int boxes = 0; boxes < kMaxBoxesBeforeMeta; ++boxes) {
         unsigned char header[16];
         if (at + 8 > fileSize || file.seek(static_cast<long>(at), Exiv2::BasicIo::beg) != 0 || file.read(header, 8) != 8)
-            throw Failure{HeifRefusal::Damaged, "no meta box before the end of the file"};
+            throw Failure{HeifRefusal::Damaged, tr("no meta box before the end of the file")};
         std::uint64_t size = be(header, 4), headerSize = 8;
         if (size == 1) {
-            if (file.read(header + 8, 8) != 8) throw Failure{HeifRefusal::Damaged, "its boxes are cut short"};
+            if (file.read(header + 8, 8) != 8) throw Failure{HeifRefusal::Damaged, tr("its boxes are cut short")};
             size = be(header + 8, 8), headerSize = 16;
         } else if (size == 0) {
             size = fileSize - at;
         }
-        if (size < headerSize) throw Failure{HeifRefusal::Damaged, "a box smaller than its own header"};
+        if (size < headerSize) throw Failure{HeifRefusal::Damaged, tr("a box smaller than its own header")};
         if (std::memcmp(header + 4, "meta", 4) != 0) {
             if (size > fileSize - at)  // image data cut short, with no meta before it
-                throw Failure{HeifRefusal::Damaged, "no meta box before the end of the file"};
+                throw Failure{HeifRefusal::Damaged, tr("no meta box before the end of the file")};
             at += size;
             continue;
         }
-        if (size > fileSize - at) throw Failure{HeifRefusal::Damaged, "its meta box is cut short"};
+        if (size > fileSize - at) throw Failure{HeifRefusal::Damaged, tr("its meta box is cut short")};
         if (size - headerSize > kMaxMetaBytes)
-            throw Failure{HeifRefusal::Limit, "a meta box larger than 4 MiB, more than any image's holds"};
+            throw Failure{HeifRefusal::Limit, tr("a meta box larger than 4 MiB, more than any image's holds")};
         std::vector<unsigned char> meta(static_cast<std::size_t>(size - headerSize));
         const auto n = static_cast<long>(meta.size());
-        if (meta.size() < 4) throw Failure{HeifRefusal::Damaged, "a meta box too small for its version"};
-        if (file.read(meta.data(), n) != n) throw Failure{HeifRefusal::Damaged, "its meta box is cut short"};
+        if (meta.size() < 4) throw Failure{HeifRefusal::Damaged, tr("a meta box too small for its version")};
+        if (file.read(meta.data(), n) != n) throw Failure{HeifRefusal::Damaged, tr("its meta box is cut short")};
         checkOneMeta(file, at + size, boxes + 1);
         return meta;
     }
-    throw Failure{HeifRefusal::Limit, "no meta box among its first 64 boxes"};
+    throw Failure{HeifRefusal::Limit, tr("no meta box among its first 64 boxes")};
 }
 
 }  // namespace

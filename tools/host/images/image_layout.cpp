@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "layout_walk.h"
+#include "text/messages.h"
 
 std::string hexNumber(std::uint32_t value, int digits) {
     static const char kDigits[] = "0123456789ABCDEF";
@@ -13,7 +14,7 @@ std::string hexNumber(std::uint32_t value, int digits) {
 
 bool tooManyParts(std::size_t parts, std::string& error) {
     if (parts <= kMaxParts) return false;
-    error = "more than " + std::to_string(kMaxParts) + " segments, chunks or entries";
+    error = tr("more than %s segments, chunks or entries", {std::to_string(kMaxParts)});
     return true;
 }
 

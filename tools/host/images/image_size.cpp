@@ -9,6 +9,7 @@
 #include "image_kind.h"
 #include "jpeg_size.h"
 #include "jxl_size.h"
+#include "text/messages.h"
 #include "videos/video_size.h"
 
 void initImageSizeReader() { initExiv2Reading(); }
@@ -34,7 +35,7 @@ bool readImageSize(const std::filesystem::path& path, ImageSize& size, std::stri
     }
     // Exiv2 0.27 keeps offsets in a long, 32 bits on Windows.
     if (file->size() > static_cast<std::size_t>(std::numeric_limits<long>::max())) {
-        error = "a file of 2 GB or more, beyond what Exiv2 addresses on this platform";
+        error = tr("a file of 2 GB or more, beyond what Exiv2 addresses on this platform");
         return false;
     }
     file->seek(0, Exiv2::BasicIo::beg);

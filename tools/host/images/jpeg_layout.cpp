@@ -4,6 +4,7 @@
 
 #include "file_bytes.h"
 #include "layout_walk.h"
+#include "text/messages.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ std::string markerName(std::uint32_t marker) {
     case 0xDB: return "DQT";
     case 0xDD: return "DRI";
     case 0xFE: return "COM";
-    default: return "marker " + hexNumber(marker, 2);
+    default: return tr("marker %s", {hexNumber(marker, 2)});
     }
 }
 
@@ -65,7 +66,7 @@ void mpfPieces(Bytes f, std::size_t start, std::size_t end, const MpfIndex& inde
     std::size_t from = start;
     for (std::size_t i = 0; i <= fields.size(); ++i) {
         const std::size_t to = i < fields.size() ? fields[i] : end;
-        parts.push_back({name + " (MPF), piece " + std::to_string(i + 1), f.substr(from, to - from), {}});
+        parts.push_back({tr("%1$s (MPF), piece %2$s", {name, std::to_string(i + 1)}), f.substr(from, to - from), {}});
         from = to + 4;
     }
 }
@@ -76,12 +77,15 @@ void mpfFacts(Bytes f, const MpfIndex& index, std::size_t ordinal, std::size_t i
               std::vector<ImagePart>& parts) {
     const auto get32 = [&](std::size_t at) { return index.littleEndian ? le32(f, at) : be32(f, at); };
     const auto told = [&](std::int64_t value) { return std::to_string(value - static_cast<std::int64_t>(imageData)); };
-    const std::string of = " (MPF index " + std::to_string(ordinal) + ")";
-    parts.push_back({"the first picture's size, told from its image data" + of, {}, told(get32(index.firstSize))});
+    const std::string of = std::to_string(ordinal);
+    parts.push_back({tr("the first picture's size, told from its image data (MPF index %s)", {of}),
+                     {},
+                     told(get32(index.firstSize))});
     for (std::size_t i = 0; i < index.offsets.size(); ++i) {
-        parts.push_back({"the place of picture " + std::to_string(i + 2) + ", told from the image data" + of,
-                         {},
-                         told(static_cast<std::int64_t>(index.segment + 8) + get32(index.offsets[i]))});
+        parts.push_back(
+            {tr("the place of picture %1$s, told from the image data (MPF index %2$s)", {std::to_string(i + 2), of}),
+             {},
+             told(static_cast<std::int64_t>(index.segment + 8) + get32(index.offsets[i]))});
     }
 }
 
@@ -90,7 +94,7 @@ void mpfFacts(Bytes f, const MpfIndex& index, std::size_t ordinal, std::size_t i
 bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
     std::vector<ImagePart>& parts = layout.parts;
     if (f.size() < 4 || byteAt(f, 0) != 0xFF || byteAt(f, 1) != 0xD8) {
-        error = "not a JPEG file";
+        error = tr("not a JPEG file");
         return false;
     }
     bool extended = false;
@@ -98,11 +102,11 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
     for (std::size_t at = 2;;) {
         if (tooManyParts(parts.size(), error)) return false;
         if (at >= f.size()) {
-            error = "cut short before its image data";
+            error = tr("cut short before its image data");
             return false;
         }
         if (byteAt(f, at) != 0xFF) {
-            error = "a byte that is not a marker at offset " + std::to_string(at);
+            error = tr("a byte that is not a marker at offset %s", {std::to_string(at)});
             return false;
         }
         const std::size_t start = at;
@@ -112,21 +116,21 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
         const std::uint32_t code = byteAt(f, at++);
         if (code == 0xDA) {
             if (layout.newSegment == ImageLayout::kNone) layout.newSegment = start;
-            parts.push_back({"the image data (from SOS on)", f.substr(start), {}});
+            parts.push_back({tr("the image data (from SOS on)"), f.substr(start), {}});
             for (std::size_t i = 0; i < layout.mpf.size(); ++i) mpfFacts(f, layout.mpf[i], i + 1, start, parts);
             break;
         }
         if (code == 0xD8 || code == 0xD9) {
-            error = "no image data before " + std::string(code == 0xD9 ? "EOI" : "a second SOI");
+            error = code == 0xD9 ? tr("no image data before EOI") : tr("no image data before a second SOI");
             return false;
         }
-        const std::string name = markerName(code) + " segment " + std::to_string(++seen[code]);
+        const std::string name = tr("%1$s segment %2$s", {markerName(code), std::to_string(++seen[code])});
         if (code == 0x01 || (code >= 0xD0 && code <= 0xD7)) {  // standalone
             parts.push_back({name, f.substr(start, at - start), {}});
             continue;
         }
         if (at + 2 > f.size() || be16(f, at) < 2 || at + be16(f, at) > f.size()) {
-            error = "a segment cut short or of a length below 2 at offset " + std::to_string(start);
+            error = tr("a segment cut short or of a length below 2 at offset %s", {std::to_string(start)});
             return false;
         }
         const std::size_t end = at + be16(f, at);
@@ -138,26 +142,27 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
             layout.newSegment = start;
         if (code == 0xE1 && startsWithIgnoringCase(body, kXmpSignature.substr(0, 28))) {
             if (body.substr(0, kXmpSignature.size()) != kXmpSignature) {
-                error =
+                error = tr(
                     "an APP1 segment whose signature is XMP's but for its letter case or ending, which readers "
-                    "differ on";
+                    "differ on");
                 return false;
             }
             --seen[code];  // the other APP1 segments keep their numbers, whether a packet is there or not
             Bytes packet = body.substr(kXmpSignature.size());
             const std::size_t text = packet.find_last_not_of('\0') + 1;  // NUL padding after it stays
             if (start < marker)
-                parts.push_back({"the fill bytes before the XMP segment", f.substr(start, marker - start), {}});
-            if (text < packet.size()) parts.push_back({"the NUL bytes after the XMP packet", packet.substr(text), {}});
+                parts.push_back({tr("the fill bytes before the XMP segment"), f.substr(start, marker - start), {}});
+            if (text < packet.size())
+                parts.push_back({tr("the NUL bytes after the XMP packet"), packet.substr(text), {}});
             layout.packets.push_back(packet.substr(0, text));
             if (layout.xmpSegment == ImageLayout::kNone) layout.xmpSegment = marker;
             continue;
         }
         if (code == 0xE1 && startsWithIgnoringCase(body, kExtendedSignature.substr(0, 34))) {
             if (body.substr(0, kExtendedSignature.size()) != kExtendedSignature) {
-                error =
+                error = tr(
                     "an APP1 segment whose signature is ExtendedXMP's but for its letter case or ending, which "
-                    "readers differ on";
+                    "readers differ on");
                 return false;
             }
             extended = true;
@@ -174,7 +179,7 @@ bool jpegLayout(Bytes f, ImageLayout& layout, std::string& error) {
         parts.push_back({name, f.substr(start, end - start), {}});
     }
     if (extended && layout.packets.empty()) {
-        error = "holds ExtendedXMP without the main XMP packet that names it";
+        error = tr("holds ExtendedXMP without the main XMP packet that names it");
         return false;
     }
     return true;

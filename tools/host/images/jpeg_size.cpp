@@ -1,4 +1,5 @@
 #include "jpeg_size.h"
+#include "text/messages.h"
 
 #include <exiv2/basicio.hpp>
 
@@ -23,11 +24,11 @@ bool readJpegSize(Exiv2::BasicIo& file, ImageSize& size, std::string& error) {
     for (;;) {
         unsigned char b[8];
         if (at + 2 > fileSize || file.seek(static_cast<long>(at), Exiv2::BasicIo::beg) != 0 || file.read(b, 2) != 2) {
-            error = "cut short before its frame header";
+            error = tr("cut short before its frame header");
             return false;
         }
         if (b[0] != 0xFF) {
-            error = "no marker where the segment before it ends, at byte " + std::to_string(at);
+            error = tr("no marker where the segment before it ends, at byte %s", {std::to_string(at)});
             return false;
         }
         // Any marker may follow fill bytes of FF.
@@ -35,39 +36,39 @@ bool readJpegSize(Exiv2::BasicIo& file, ImageSize& size, std::string& error) {
         for (; marker == 0xFF; ++at) {
             marker = file.getb();
             if (marker == EOF) {
-                error = "cut short before its frame header";
+                error = tr("cut short before its frame header");
                 return false;
             }
         }
         at += 2;
         if (marker == 0x00) {
-            error = "no marker where the segment before it ends, at byte " + std::to_string(at - 2);
+            error = tr("no marker where the segment before it ends, at byte %s", {std::to_string(at - 2)});
             return false;
         }
         if (standsAlone(marker)) continue;
         if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA) {
-            error = "no frame header before its image data";
+            error = tr("no frame header before its image data");
             return false;
         }
         if (file.read(b, 2) != 2) {
-            error = "cut short before its frame header";
+            error = tr("cut short before its frame header");
             return false;
         }
         const std::uint64_t length = std::uint64_t{b[0]} << 8 | b[1];
         if (length < 2) {
-            error = "a segment shorter than its own length field";
+            error = tr("a segment shorter than its own length field");
             return false;
         }
         if (isFrameHeader(marker)) {
             // Length, precision, height, width, components.
             if (length < 8 || file.read(b, 5) != 5) {
-                error = "its frame header is cut short";
+                error = tr("its frame header is cut short");
                 return false;
             }
             size.height = std::uint32_t{b[1]} << 8 | b[2];
             size.width = std::uint32_t{b[3]} << 8 | b[4];
             if (size.width == 0 || size.height == 0) {
-                error = "no image size in its frame header";
+                error = tr("no image size in its frame header");
                 return false;
             }
             return true;

@@ -4,6 +4,7 @@
 // the MPF entries that count those bytes are kept true.
 #include "file_bytes.h"
 #include "packet_writers.h"
+#include "text/messages.h"
 #include "xmp/packet_padding.h"
 
 namespace {
@@ -54,13 +55,14 @@ bool jpegWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
         replacement = "\xFF\xE1" + be16Bytes(length) + std::string(kXmpSignature) + placed;
     }
     if (placed.size() > kMaxPacket || length > 0xFFFF) {
-        error = "an XMP packet of more than " + std::to_string(kMaxPacket) +
-                " bytes, which one JPEG segment cannot hold";
+        error = tr("an XMP packet of more than %s bytes, which one JPEG segment cannot hold",
+                   {std::to_string(kMaxPacket)});
         return false;
     }
     const auto delta = static_cast<std::int64_t>(replacement.size()) - static_cast<std::int64_t>(to - from);
     if (delta != 0 && layout.mpfUnread) {
-        error = "an MPF index this program cannot read, whose entries would no longer hold with the packet's new length";
+        error = tr(
+            "an MPF index this program cannot read, whose entries would no longer hold with the packet's new length");
         return false;
     }
     out.assign(f.substr(0, from));
@@ -77,7 +79,7 @@ bool jpegWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
             if (index.segment < from) fits = fits && addTo(out, moved(offset), index.littleEndian, delta);
         }
         if (!fits) {
-            error = "its MPF entries would not hold the pictures' new places";
+            error = tr("its MPF entries would not hold the pictures' new places");
             return false;
         }
     }

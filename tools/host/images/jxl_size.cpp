@@ -1,4 +1,5 @@
 #include "jxl_size.h"
+#include "text/messages.h"
 
 #include <exiv2/basicio.hpp>
 #include <jxl/decode.h>
@@ -93,7 +94,7 @@ bool readJxlSize(Exiv2::BasicIo& file, ImageSize& size, std::string& error) {
                       signature[1] == 0x0A;
     const std::unique_ptr<JxlDecoder, DecoderDestroy> decoder(JxlDecoderCreate(nullptr));
     if (!decoder || JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO) != JXL_DEC_SUCCESS) {
-        error = "out of memory";
+        error = tr("out of memory");
         return false;
     }
     Codestream codestream(file, bare);
@@ -101,8 +102,8 @@ bool readJxlSize(Exiv2::BasicIo& file, ImageSize& size, std::string& error) {
     std::size_t fed = 0;
     for (;;) {
         if (fed > kHeaderLimit || !codestream.append(input, kChunk)) {
-            error = fed > kHeaderLimit ? "no image size in the first MiB of its codestream"
-                                       : "cut short before its image size";
+            error = fed > kHeaderLimit ? tr("no image size in the first MiB of its codestream")
+                                       : tr("cut short before its image size");
             return false;
         }
         fed += static_cast<std::size_t>(kChunk);
@@ -120,6 +121,6 @@ bool readJxlSize(Exiv2::BasicIo& file, ImageSize& size, std::string& error) {
         const std::size_t left = JxlDecoderReleaseInput(decoder.get());
         input.erase(input.begin(), input.end() - static_cast<std::ptrdiff_t>(left));
     }
-    error = "not a valid JPEG XL codestream";
+    error = tr("not a valid JPEG XL codestream");
     return false;
 }

@@ -9,6 +9,7 @@
 
 #include "file_bytes.h"
 #include "layout_walk.h"
+#include "text/messages.h"
 
 namespace {
 
@@ -17,6 +18,15 @@ using Bytes = std::string_view;
 struct Range {
     std::uint64_t start, size;
     std::string name;
+};
+
+// A directory to read: its place, its name for people, and its number in
+// the image's own chain (IFD0, IFD1, ...), if it is there.
+struct Directory {
+    static constexpr std::size_t kOffChain = static_cast<std::size_t>(-1);
+    std::uint32_t offset;
+    std::string name;
+    std::size_t chain;
 };
 
 class TiffWalker {
@@ -28,24 +38,24 @@ public:
 
     bool walk(std::string& error) {
         if (layout_.ifd0 == 0) {
-            error = "no image directory (IFD0)";
+            error = tr("no image directory (IFD0)");
             return false;
         }
-        ranges_.push_back({0, 8, "the header"});
-        std::deque<std::pair<std::uint32_t, std::string>> queue{{get32(4), "IFD0"}};
+        ranges_.push_back({0, 8, tr("the header")});
+        std::deque<Directory> queue{{get32(4), "IFD0", 0}};
         std::set<std::uint32_t> visited;
         for (std::size_t chain = 1; !queue.empty(); queue.pop_front()) {
-            const auto [offset, name] = queue.front();
-            if (offset == 0) continue;
-            if (!visited.insert(offset).second || visited.size() > 256) {
-                error = "its directories loop or are too many";
+            const Directory directory = queue.front();
+            if (directory.offset == 0) continue;
+            if (!visited.insert(directory.offset).second || visited.size() > 256) {
+                error = tr("its directories loop or are too many");
                 return false;
             }
             std::uint32_t next = 0;
-            if (!directory(offset, name, queue, next, error)) return false;
+            if (!read(directory, queue, next, error)) return false;
             // Only the image's own chain goes on to a next directory.
-            if (name.compare(0, 3, "IFD") == 0 && name.find(' ') == std::string::npos)
-                queue.emplace_back(next, "IFD" + std::to_string(chain++));
+            if (directory.chain != Directory::kOffChain)
+                queue.push_back({next, "IFD" + std::to_string(chain), chain}), ++chain;
         }
         return disjoint(error);
     }
@@ -77,7 +87,7 @@ private:
         std::sort(ranges_.begin(), ranges_.end(), [](const Range& a, const Range& b) { return a.start < b.start; });
         for (std::size_t i = 1, reach = 0; i < ranges_.size(); ++i) {
             if (ranges_[i].start < ranges_[reach].start + ranges_[reach].size) {
-                error = ranges_[reach].name + " and " + ranges_[i].name + " share bytes";
+                error = tr("%1$s and %2$s share bytes", {ranges_[reach].name, ranges_[i].name});
                 return false;
             }
             if (ranges_[i].start + ranges_[i].size > ranges_[reach].start + ranges_[reach].size) reach = i;
@@ -85,11 +95,12 @@ private:
         return true;
     }
 
-    bool directory(std::uint32_t offset, const std::string& name,
-                   std::deque<std::pair<std::uint32_t, std::string>>& queue, std::uint32_t& next, std::string& error) {
+    bool read(const Directory& directory, std::deque<Directory>& queue, std::uint32_t& next, std::string& error) {
+        const std::uint32_t offset = directory.offset;
+        const std::string& name = directory.name;
         if (std::uint64_t{offset} + 2 > f_.size() ||
             std::uint64_t{offset} + 6 + 12 * std::uint64_t{get16(offset)} > f_.size()) {
-            error = name + " lies past the end of the file";
+            error = tr("%s lies past the end of the file", {name});
             return false;
         }
         const std::uint32_t count = get16(offset);
@@ -103,17 +114,17 @@ private:
             const std::size_t entry = offset + 2 + 12 * std::size_t{i};
             const std::uint32_t tag = get16(entry), type = get16(entry + 2), n = get32(entry + 4);
             const std::uint64_t size = typeSize(type) * n;
-            const std::string tagName = "tag " + hexNumber(tag, 4) + " of " + name;
+            const std::string tagName = tr("tag %1$s of %2$s", {hexNumber(tag, 4), name});
             if (typeSize(type) == 0) {
                 // Readers guess where its value lies, perhaps past the end
                 // of the file, where a new packet would then be.
-                error = tagName + " is of an unknown type (" + std::to_string(type) + ")";
+                error = tr("%1$s is of an unknown type (%2$s)", {tagName, std::to_string(type)});
                 return false;
             }
             Bytes value = f_.substr(entry + 8, 4);
             if (size > 4) {
                 if (get32(entry + 8) > f_.size() || size > f_.size() - get32(entry + 8)) {
-                    error = tagName + " points past the end of the file";
+                    error = tr("%s points past the end of the file", {tagName});
                     return false;
                 }
                 value = f_.substr(get32(entry + 8), static_cast<std::size_t>(size));
@@ -146,30 +157,32 @@ private:
             case 40965:  // interoperability
                 if (!values(value, type, numbers)) break;
                 for (std::uint32_t at : numbers) {
-                    queue.emplace_back(at, tag == 330     ? "SubIFD " + std::to_string(subIfds++) + " of " + name
-                                           : tag == 34665 ? "the Exif directory of " + name
-                                           : tag == 34853 ? "the GPS directory of " + name
-                                                          : "the interoperability directory of " + name);
+                    queue.push_back({at,
+                                     tag == 330     ? tr("SubIFD %1$s of %2$s", {std::to_string(subIfds++), name})
+                                     : tag == 34665 ? tr("the Exif directory of %s", {name})
+                                     : tag == 34853 ? tr("the GPS directory of %s", {name})
+                                                    : tr("the interoperability directory of %s", {name}),
+                                     Directory::kOffChain});
                 }
                 continue;
             case 700:  // the XMP packet: IFD0's, in bytes, as readers take it
-                if (name != "IFD0" || (type != 1 && type != 7) || size <= 4) {
-                    error = "an XMP packet " + std::string(name != "IFD0" ? "outside IFD0" : "of another form") +
-                            ", which readers differ on";
+                if (directory.chain != 0 || (type != 1 && type != 7) || size <= 4) {
+                    error = directory.chain != 0 ? tr("an XMP packet outside IFD0, which readers differ on")
+                                                 : tr("an XMP packet of another form, which readers differ on");
                     return false;
                 }
                 layout_.packets.push_back(value);
                 layout_.xmpEntry = entry;
-                if (!ranges_.empty()) ranges_.back().name = "the XMP packet";
+                if (!ranges_.empty()) ranges_.back().name = tr("the XMP packet");
                 continue;
             default: break;
             }
             layout_.parts.push_back(
-                {tagName + " (type " + std::to_string(type) + ", " + std::to_string(n) + " values)", value, {}});
+                {tr("%1$s (type %2$s, %3$s values)", {tagName, std::to_string(type), std::to_string(n)}), value, {}});
         }
         if (dataOffsets.size() != dataCounts.size()) {
-            error = name + " has " + std::to_string(dataOffsets.size()) + " strips or tiles and " +
-                    std::to_string(dataCounts.size()) + " lengths for them";
+            error = tr("%1$s has %2$s strips or tiles and %3$s lengths for them",
+                       {name, std::to_string(dataOffsets.size()), std::to_string(dataCounts.size())});
             return false;
         }
         if (thumbnail != 0) {
@@ -179,13 +192,12 @@ private:
         for (std::size_t i = 0; i < dataOffsets.size(); ++i) {
             if (tooManyParts(layout_.parts.size(), error)) return false;
             if (dataOffsets[i] > f_.size() || dataCounts[i] > f_.size() - dataOffsets[i]) {
-                error = "image data of " + name + " lies past the end of the file";
+                error = tr("image data of %s lies past the end of the file", {name});
                 return false;
             }
             const bool isThumbnail = thumbnail != 0 && i + 1 == dataOffsets.size();
-            const std::string dataName = (isThumbnail ? std::string("the thumbnail")
-                                                      : "strip or tile " + std::to_string(i)) +
-                                         " of " + name;
+            const std::string dataName = isThumbnail ? tr("the thumbnail of %s", {name})
+                                                     : tr("strip or tile %1$s of %2$s", {std::to_string(i), name});
             layout_.parts.push_back({dataName, f_.substr(dataOffsets[i], dataCounts[i]), {}});
             ranges_.push_back({dataOffsets[i], dataCounts[i], dataName});
         }
@@ -202,7 +214,7 @@ private:
 
 bool tiffLayout(Bytes f, ImageLayout& layout, std::string& error) {
     if (f.size() < 8 || !(f.substr(0, 4) == Bytes("II*\0", 4) || f.substr(0, 4) == Bytes("MM\0*", 4))) {
-        error = "not a classic TIFF file";
+        error = tr("not a classic TIFF file");
         return false;
     }
     return TiffWalker(f, layout).walk(error);

@@ -7,6 +7,7 @@
 
 #include "file_bytes.h"
 #include "packet_writers.h"
+#include "text/messages.h"
 #include "xmp/packet_padding.h"
 
 namespace {
@@ -63,7 +64,7 @@ bool tiffWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
     } else {
         const std::size_t ifd0 = layout.ifd0, count = tiff.get16(ifd0);
         if (count == 0xFFFF) {
-            error = "IFD0 holds as many entries as it can";
+            error = tr("IFD0 holds as many entries as it can");
             return false;
         }
         // IFD0's entries in tag order, the packet's among them.
@@ -82,7 +83,7 @@ bool tiffWithPacket(Bytes f, const ImageLayout& layout, const std::string& packe
     }
     // Its offset and length are 32 bits (and a word boundary may cost one more byte).
     if (std::uint64_t{out.size()} + placed.size() + 1 > 0xFFFFFFFFull) {
-        error = "would grow beyond what a TIFF file's offsets reach";
+        error = tr("would grow beyond what a TIFF file's offsets reach");
         return false;
     }
     const std::size_t at = tiff.append(placed);

@@ -1,6 +1,7 @@
 #include "webp_canvas.h"
 
 #include "file_bytes.h"
+#include "text/messages.h"
 
 bool simpleWebpCanvas(std::string_view file, WebpCanvas& canvas, std::string& error) {
     const std::string_view type = file.size() >= 16 ? file.substr(12, 4) : std::string_view();
@@ -17,6 +18,6 @@ bool simpleWebpCanvas(std::string_view file, WebpCanvas& canvas, std::string& er
         canvas = {(bits >> 28 & 1) != 0 ? WebpCanvas::kAlphaFlag : 0, (bits & 0x3FFF) + 1, (bits >> 14 & 0x3FFF) + 1};
         return true;
     }
-    error = "a WebP file without VP8X whose first chunk is not a VP8 or VP8L bitstream";
+    error = tr("a WebP file without VP8X whose first chunk is not a VP8 or VP8L bitstream");
     return false;
 }

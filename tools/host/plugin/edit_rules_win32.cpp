@@ -1,4 +1,5 @@
 #include "edit_rules.h"
+#include "text/messages.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -24,13 +25,13 @@ bool registerCommonControls() {
 
 bool editRules(const PluginLibrary& library, ConditionList* list, const std::string& config, std::string& error) {
     if (!registerCommonControls()) {
-        error = "cannot register the common controls the dialogs need";
+        error = tr("cannot register the common controls the dialogs need");
         return false;
     }
     const auto configDlg = library.get<PFN_acConfigDlg>("acConfigDlg");
     const auto saveConfig = library.get<PFN_acSaveConfig>("acSaveConfig");
     if (configDlg == nullptr || saveConfig == nullptr) {
-        error = std::string("the plug-in has no export ") + (configDlg == nullptr ? "acConfigDlg" : "acSaveConfig");
+        error = tr("the plug-in has no export %s", {configDlg == nullptr ? "acConfigDlg" : "acSaveConfig"});
         return false;
     }
     configDlg(list, nullptr);

@@ -1,4 +1,5 @@
 #include "profile_path.h"
+#include "text/messages.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -52,8 +53,10 @@ bool profilePathForPlugin(const std::filesystem::path& full, std::string& ansi, 
         if (!folder.empty()) candidate = (std::filesystem::path(folder) / full.filename()).native();
     }
     if (!candidate.empty() && exactAnsi(candidate, ansi)) return true;
-    error = "the plug-in takes its rule file's path in the ANSI code page (" + std::to_string(GetACP()) +
-            "), which cannot spell this path, and the volume gives it no 8.3 short name that it can spell";
+    error =
+        tr("the plug-in takes its rule file's path in the ANSI code page (%s), which cannot spell this path, and "
+           "the volume gives it no 8.3 short name that it can spell",
+           {std::to_string(GetACP())});
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "text/messages.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -36,26 +37,27 @@ std::string codePoint(std::uint32_t code) {
 
 }  // namespace
 
-std::optional<std::string> utf8ToCp932(const std::string& utf8, std::string& error) {
+std::optional<std::string> utf8ToCp932(const std::string& utf8, const char* option, std::string& error) {
     std::string out;
     for (std::size_t at = 0; at < utf8.size();) {
         std::uint32_t code = 0;
         const std::size_t length = decode(utf8, at, code);
         if (length == 0) {
-            error = "not UTF-8 text";
+            error = tr("%s '%s' is not UTF-8 text", {option, utf8});
             return std::nullopt;
         }
         const std::string character = utf8.substr(at, length);
         if (code < 0x20 || code == 0x7F) {
-            error = "holds a control character (" + codePoint(code) + "), which a rule file cannot keep in a name";
+            error = tr("%s '%s' holds a control character (%s), which a rule file cannot keep in a name",
+                       {option, utf8, codePoint(code)});
             return std::nullopt;
         }
         // Back to the same character, or it is a best fit (U+00A5 to a
         // backslash, U+301C to U+FF5E) that the file would not give back.
         const std::optional<std::string> bytes = cp932Character(character);
         if (!bytes || cp932ToUtf8(*bytes) != character) {
-            error = "holds '" + character + "' (" + codePoint(code) +
-                    "), which code page 932, the rule file's, cannot spell";
+            error = tr("%s '%s' holds '%s' (%s), which code page 932, the rule file's, cannot spell",
+                       {option, utf8, character, codePoint(code)});
             return std::nullopt;
         }
         out += *bytes;

@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
-// The CP932 bytes of `utf8`, or nullopt with a one-line reason naming the
-// first character without an exact form, or a control character (a line
-// break would split the rule file's line).
-std::optional<std::string> utf8ToCp932(const std::string& utf8, std::string& error);
+// The CP932 bytes of `utf8`, given with `option`, or nullopt with a
+// one-line reason naming the first character without an exact form, or a
+// control character (a line break would split the rule file's line).
+std::optional<std::string> utf8ToCp932(const std::string& utf8, const char* option, std::string& error);
 
 // The platform's CP932 bytes of one character (its UTF-8 bytes), or nullopt
 // when code page 932 has no form of it.

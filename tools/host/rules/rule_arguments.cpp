@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "rules/cp932_encode.h"
+#include "text/messages.h"
 #include "text/text_encoding.h"
 #include "texts/cp932_texts.h"
 #include "ui/attribute_name.h"
@@ -13,9 +14,6 @@ namespace {
 // The editor reads its fields with the signed GetDlgItemInt, and the plug-in
 // keeps thresholds signed: 3000000000 would be stored as a negative number.
 constexpr std::uint64_t kLargest = 2147483647;
-
-const char* const kOperatorWords = "< <= = >= > (or \xEF\xBC\x9C \xE2\x89\xA6 \xEF\xBC\x9D \xE2\x89\xA7 \xEF\xBC\x9E)";
-const char* const kRangeWords = "< or <= (\xEF\xBC\x9C \xE2\x89\xA6)";
 
 class Reader {
 public:
@@ -68,8 +66,8 @@ private:
 };
 
 std::string tooLarge(const char* option, const std::string& text) {
-    return std::string(option) + " '" + text +
-           "': a number beyond 2147483647, the largest the plug-in's rules (and the editor) take";
+    return tr("%s '%s': a number beyond 2147483647, the largest the plug-in's rules (and the editor) take",
+              {option, text});
 }
 
 bool parseArea(const std::string& text, RuleChange& change, std::string& error) {
@@ -77,8 +75,10 @@ bool parseArea(const std::string& text, RuleChange& change, std::string& error) 
     std::int32_t op = 0;
     std::uint64_t value = 0;
     if (!reader.op(op) || !reader.number(value) || !reader.done()) {
-        error = std::string("--area takes 'OP N', OP one of ") + kOperatorWords + " and N from 0 to 2147483647: '" +
-                text + "' is not";
+        error =
+            tr("--area takes 'OP N', OP one of < <= = >= > (or \xEF\xBC\x9C \xE2\x89\xA6 \xEF\xBC\x9D \xE2\x89\xA7 "
+               "\xEF\xBC\x9E) and N from 0 to 2147483647: '%s' is not",
+               {text});
         return false;
     }
     if (value > kLargest) {
@@ -96,12 +96,14 @@ bool parseRange(const std::string& text, RuleChange& change, std::string& error)
     if (!reader.number(low) || !reader.op(range.lowOp) ||
         !(reader.word("area") || reader.word("\xE9\x9D\xA2\xE7\xA9\x8D")) || !reader.op(range.highOp) ||
         !reader.number(high) || !reader.done()) {
-        error = std::string("--range takes 'N OP area OP N', OP ") + kRangeWords + " and N from 0 to 2147483647: '" +
-                text + "' is not";
+        error =
+            tr("--range takes 'N OP area OP N', OP < or <= (\xEF\xBC\x9C \xE2\x89\xA6) and N from 0 to 2147483647: "
+               "'%s' is not",
+               {text});
         return false;
     }
     if (range.lowOp > 1 || range.highOp > 1) {
-        error = std::string("--range: a range takes only ") + kRangeWords + ", not '" + text + "'";
+        error = tr("--range: a range takes only < or <= (\xEF\xBC\x9C \xE2\x89\xA6), not '%s'", {text});
         return false;
     }
     if (low > kLargest || high > kLargest) {
@@ -117,9 +119,7 @@ bool parseRange(const std::string& text, RuleChange& change, std::string& error)
 bool convertName(const char* option, const std::optional<std::string>& given, std::optional<std::string>& out,
                  std::string& error) {
     if (!given) return true;
-    std::string why;
-    out = utf8ToCp932(*given, why);
-    if (!out) error = std::string(option) + " '" + *given + "' " + why;
+    out = utf8ToCp932(*given, option, error);
     return out.has_value();
 }
 
@@ -145,7 +145,7 @@ void RuleChange::applyTo(Condition& rule) const {
 
 bool parseRuleArguments(const RuleArguments& given, RuleChange& change, std::string& error) {
     if (given.area && given.range) {
-        error = "give --area or --range, not both";
+        error = tr("give --area or --range, not both");
         return false;
     }
     if (!convertName("--attribute", given.attribute, change.attribute, error) ||
@@ -154,9 +154,9 @@ bool parseRuleArguments(const RuleArguments& given, RuleChange& change, std::str
     // The editor's own check, on the bytes it would have stored.
     if (change.attribute) {
         switch (checkAttributeName(change.attribute->c_str())) {
-        case AttributeNameFault::Empty: error = "--attribute: an attribute name is required"; return false;
+        case AttributeNameFault::Empty: error = tr("--attribute: an attribute name is required"); return false;
         case AttributeNameFault::Backslash:
-            error = "--attribute '" + *given.attribute + "': an attribute name cannot hold a backslash";
+            error = tr("--attribute '%s': an attribute name cannot hold a backslash", {*given.attribute});
             return false;
         case AttributeNameFault::None: break;
         }
@@ -171,14 +171,15 @@ bool parseRuleNumber(const std::string& text, std::size_t count, std::size_t& po
     std::uint64_t number = 0;
     Reader reader(text);
     if (!reader.number(number) || !reader.done()) {
-        error = "'" + text + "' is not a rule number (rules are numbered from 1, as rules list shows)";
+        error = tr("'%s' is not a rule number (rules are numbered from 1, as rules list shows)", {text});
         return false;
     }
     if (number == 0 || number > count) {
-        error = number == 0 ? std::string("rules are numbered from 1")
-                            : "no rule " + (number > kLargest ? text : std::to_string(number)) + ": the file holds " +
-                                  (count == 0 ? std::string("no rules")
-                                              : std::to_string(count) + " rule" + (count == 1 ? "" : "s"));
+        const std::string shown = number > kLargest ? text : std::to_string(number);
+        error = number == 0  ? tr("rules are numbered from 1")
+                : count == 0 ? tr("no rule %s: the file holds no rules", {shown})
+                             : trn("no rule %s: the file holds %s rule", "no rule %s: the file holds %s rules", count,
+                                   {shown, std::to_string(count)});
         return false;
     }
     position = static_cast<std::size_t>(number - 1);

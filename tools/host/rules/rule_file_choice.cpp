@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "system/program_location.h"
+#include "text/messages.h"
 #include "text/path_text.h"
 
 namespace fs = std::filesystem;
@@ -31,7 +32,7 @@ std::string missingFolder(const fs::path& file) {
     std::error_code error;
     const fs::path folder = fs::absolute(file, error).parent_path();
     if (error || fs::is_directory(folder, error)) return std::string();
-    return pathText(file) + ": no such folder " + pathText(folder) + " for the rule file";
+    return tr("%s: no such folder %s for the rule file", {pathText(file), pathText(folder)});
 }
 
 }  // namespace
@@ -42,8 +43,10 @@ RuleFileChoice chooseRuleFile(const fs::path& config, RuleFileUse use) {
     const bool writes = use != RuleFileUse::Read;
     if (!config.empty()) {
         if (writes && isShipped(config, shipped)) {
-            choice.error = pathText(config) + ": the shipped examples, which no command changes; " +
-                           "give your own rule file (rules add makes one)";
+            choice.error =
+                tr("%s: the shipped examples, which no command changes; give your own rule file (rules add "
+                   "makes one)",
+                   {pathText(config)});
             return choice;
         }
         if (writes) choice.error = missingFolder(config);
@@ -59,28 +62,28 @@ RuleFileChoice chooseRuleFile(const fs::path& config, RuleFileUse use) {
         if (writes) choice.saveTo = user;
         return choice;
     }
-    const std::string userText = user.empty() ? std::string("no home folder for a rule file of your own")
-                                              : "no rule file of your own (" + pathText(user) + ")";
+    const std::string userText = user.empty() ? tr("no home folder for a rule file of your own")
+                                              : tr("no rule file of your own (%s)", {pathText(user)});
     if (writes && user.empty()) {
-        choice.error = "no --config given and " + userText;
+        choice.error = tr("no --config given and %s", {userText});
     } else if (writes && !shipped.empty()) {
         // What rules list showed is where a change starts: the first one
         // makes the user's file of the shipped examples and the change.
         choice.path = shipped;
         choice.saveTo = user;
         choice.makeFolder = true;
-        choice.note = "starting from the shipped examples " + pathText(shipped) + "; saving to your own rule file " +
-                      pathText(user);
+        choice.note = tr("starting from the shipped examples %s; saving to your own rule file %s",
+                         {pathText(shipped), pathText(user)});
     } else if (use == RuleFileUse::Change) {
-        choice.error = "no --config given and " + userText + "; rules add makes it";
+        choice.error = tr("no --config given and %s; rules add makes it", {userText});
     } else if (writes) {
         choice.path = choice.saveTo = user;
         choice.makeFolder = true;
     } else if (shipped.empty()) {
-        choice.error = "no --config given, " + userText + " and no shipped examples/rules.ini beside the program";
+        choice.error = tr("no --config given, %s and no shipped examples/rules.ini beside the program", {userText});
     } else {
         choice.path = shipped;
-        choice.note = "using the shipped examples " + pathText(shipped) + ": " + userText;
+        choice.note = tr("using the shipped examples %s: %s", {pathText(shipped), userText});
     }
     return choice;
 }

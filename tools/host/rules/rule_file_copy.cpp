@@ -13,6 +13,7 @@
 #include "plugin/profile_path.h"
 #include "rules/rule_file_problems.h"
 #include "system/file_kind.h"
+#include "text/messages.h"
 #include "text/path_text.h"
 
 namespace fs = std::filesystem;
@@ -32,9 +33,9 @@ bool load(const std::string& path, ConditionList& rules, std::string& error) {
         rules = ConditionList(path);
         return true;
     } catch (const std::bad_alloc&) {
-        error = "out of memory reading the rules";
+        error = tr("out of memory reading the rules");
     } catch (const std::exception&) {  // boost::bad_lexical_cast, std::length_error: acLoadConfig's null
-        error = "acLoadConfig refuses the file";
+        error = tr("acLoadConfig refuses the file");
     }
     return false;
 }
@@ -45,11 +46,11 @@ bool readRuleFile(const fs::path& file, std::string& bytes, std::string& error) 
     std::error_code fsError;
     std::string why;
     if (!fs::exists(file, fsError)) {
-        why = "no such rule file";
+        why = tr("no such rule file");
     } else if (!fs::is_regular_file(file, fsError)) {
-        why = nonFileKind(file) + ", not a rule file";
+        why = tr("%s, not a rule file", {nonFileKind(file)});
     } else if (!readFileBytes(file, bytes)) {
-        why = "cannot read the file";
+        why = tr("cannot read the file");
     }
     if (!why.empty()) error = pathText(file) + ": " + why;
     return why.empty();
@@ -95,7 +96,7 @@ bool makeOwnFolder(const fs::path& folder, std::string& error) {
     }
     for (auto at = missing.rbegin(); at != missing.rend() && !fsError; ++at) {
         if (fs::create_directory(*at, fsError)) fs::permissions(*at, fs::perms::owner_all, fsError);
-        if (fsError) error = pathText(*at) + ": cannot make the folder: " + fsError.message();
+        if (fsError) error = tr("%s: cannot make the folder: %s", {pathText(*at), fsError.message()});
     }
     return !fsError;
 }
@@ -139,7 +140,7 @@ bool RuleFileCopy::save(const ConditionList& changed, bool& written, std::string
     try {
         changed.save(scratchForPlugin_);
     } catch (const std::bad_alloc&) {
-        error = pathText(shown_) + ": out of memory saving the rules; the file is unchanged";
+        error = tr("%s: out of memory saving the rules; the file is unchanged", {pathText(shown_)});
         return false;
     }
     return finishSave(changed, written, error);
@@ -149,7 +150,7 @@ bool RuleFileCopy::saveMadeElsewhere(bool& written, std::string& error) {
     written = false;
     ConditionList saved;
     if (!load(scratchForPlugin_, saved, error)) {
-        error = pathText(shown_) + ": the plug-in's save does not load back (" + error + "); the file is unchanged";
+        error = tr("%s: the plug-in's save does not load back (%s); the file is unchanged", {pathText(shown_), error});
         return false;
     }
     return finishSave(saved, written, error);
@@ -171,14 +172,17 @@ bool RuleFileCopy::finishSave(const ConditionList& saved, bool& written, std::st
     std::size_t differs = 0;
     while (loaded && differs < saved.size() && differs < check.size() && check[differs] == saved[differs]) ++differs;
     if (!loaded || check.size() != saved.size()) {
-        error = named + ": the rules did not come back whole from a scratch copy in " +
-                pathText(scratch_->path().parent_path()) + " (is its disk full?); the file is unchanged";
+        error =
+            tr("%s: the rules did not come back whole from a scratch copy in %s (is its disk full?); the file is "
+               "unchanged",
+               {named, pathText(scratch_->path().parent_path())});
         return false;
     }
     if (differs < saved.size()) {
-        error = named + ": rule " + std::to_string(differs + 1) +
-                " would not come back as it is (white space at a name's end that the save does not keep); the file "
-                "is unchanged";
+        error =
+            tr("%s: rule %s would not come back as it is (white space at a name's end that the save does not "
+               "keep); the file is unchanged",
+               {named, std::to_string(differs + 1)});
         return false;
     }
     if (!existed_ && makeFolder_ && !makeOwnFolder(target_.parent_path(), error)) return false;
@@ -190,22 +194,22 @@ bool RuleFileCopy::commit(bool& written, std::string& error) {
     const std::string named = pathText(shown_);
     std::string bytes;
     if (!readFileBytes(scratch_->path(), bytes)) {
-        error = named + ": cannot read back the scratch copy in " + pathText(scratch_->path().parent_path()) +
-                "; the file is unchanged";
+        error = tr("%s: cannot read back the scratch copy in %s; the file is unchanged",
+                   {named, pathText(scratch_->path().parent_path())});
         return false;
     }
     if (bytes == bytes_) return true;
     // No folder is made here: the user's own is made before the save, and a
     // missing one the user named is refused (staging then fails on it).
     if (existed_ && !stamp_) {
-        error = named + ": cannot tell whether another program changes it meanwhile; the file is unchanged";
+        error = tr("%s: cannot tell whether another program changes it meanwhile; the file is unchanged", {named});
         return false;
     }
     // A file this user may not write (read-only, another's) is refused by
     // the group, as the plug-in's own save could not change it either.
     AtomicFileGroup group;
     if (group.stage(0, target_, bytes, stamp_, error)) {
-        error = "not put in place";  // unless the commit reports it done
+        error = tr("not put in place");  // unless the commit reports it done
         for (const AtomicFileGroup::Outcome& outcome : group.commit()) error = outcome.error;
         written = error.empty();
     }

@@ -11,6 +11,7 @@
 #include "conditions/condition_list.h"
 #include "config/rule_file_names.h"
 #include "platform/standin/profile_document.h"
+#include "text/messages.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -18,8 +19,6 @@ namespace {
 using rule_file::kRuleKeys;
 using standin::foldName;
 using standin::trimSpace;
-
-constexpr const char* kRefused = ": acLoadConfig refuses the file";
 
 // The lines that matter, with their numbers: values themselves are read
 // through ProfileDocument, the stand-in's own reading of the same bytes.
@@ -138,13 +137,14 @@ private:
         if (numLine_ == nullptr || !text) return 0;
         std::uint32_t count = 0;
         if (!boost::conversion::try_lexical_convert(std::string(*text), count)) {
-            add(*counts, *numLine_, std::string("not an integer from 0 to 4294967295") + kRefused, ReadAt{0, 0});
+            add(*counts, *numLine_, tr("not an integer from 0 to 4294967295: acLoadConfig refuses the file"),
+                ReadAt{0, 0});
             return std::nullopt;
         }
         if (count > ConditionList::kMaxSize) {
             add(*counts, *numLine_,
-                "reads as " + std::to_string(count) + " rules, more than the " +
-                    std::to_string(ConditionList::kMaxSize) + " the plug-in takes" + kRefused,
+                tr("reads as %s rules, more than the %s the plug-in takes: acLoadConfig refuses the file",
+                   {std::to_string(count), std::to_string(ConditionList::kMaxSize)}),
                 ReadAt{0, 0});
             return std::nullopt;
         }
@@ -154,29 +154,29 @@ private:
 
     void checkBlock(const Block& b, const std::optional<std::uint32_t>& count) {
         if (b.line == 0) {
-            for (const KeyLine& k : b.keys) add(b, k, "outside any section: the plug-in reads no key here");
+            for (const KeyLine& k : b.keys) add(b, k, tr("outside any section: the plug-in reads no key here"));
             return;
         }
         const Block* firstOfName = block(b.folded);
         if (firstOfName != &b && firstOfName->line != 0) {
             add(b.line, header(b),
-                "a second " + header(b) + " (the first is on line " + std::to_string(firstOfName->line) +
-                    "): the plug-in reads only the first");
+                tr("a second %s (the first is on line %s): the plug-in reads only the first",
+                   {header(b), std::to_string(firstOfName->line)}));
             return;
         }
         if (b.folded == foldName(rule_file::kCountSection)) {
             checkKeys(
                 b, [](const std::string& folded) { return folded == foldName(rule_file::kCountKey); },
-                "not a key of [Conditions]");
+                N_("not a key of [Conditions]: the plug-in ignores it"));
             return;
         }
         const std::optional<std::uint32_t> index = ruleIndex(b.folded);
         if (!index) {
-            add(b.line, header(b), "not a section of the rule file: the plug-in does not read it");
+            add(b.line, header(b), tr("not a section of the rule file: the plug-in does not read it"));
         } else if (count && *index >= *count) {
             add(b.line, header(b),
-                "beyond the count (" + countText_ +
-                    "): the plug-in does not read it (a save of fewer rules leaves such sections)");
+                tr("beyond the count (%s): the plug-in does not read it (a save of fewer rules leaves such sections)",
+                   {countText_}));
         } else {
             checkRule(b, *index);
         }
@@ -190,10 +190,10 @@ private:
             const auto [it, fresh] = seen.emplace(k.folded, k.line);
             if (!fresh) {
                 add(b, k,
-                    "a second " + std::string(k.spelled) + " in " + header(b) + " (the first is on line " +
-                        std::to_string(it->second) + "): the plug-in reads only the first");
+                    tr("a second %s in %s (the first is on line %s): the plug-in reads only the first",
+                       {std::string(k.spelled), header(b), std::to_string(it->second)}));
             } else if (!known(k.folded)) {
-                add(b, k, std::string(unknownReason) + ": the plug-in ignores it");
+                add(b, k, tr(unknownReason));
             }
         }
     }
@@ -205,7 +205,7 @@ private:
                 return std::any_of(std::begin(kRuleKeys), std::end(kRuleKeys),
                                    [&](const char* k) { return folded == foldName(k); });
             },
-            "not a key of a rule");
+            N_("not a key of a rule: the plug-in ignores it"));
         std::optional<std::int32_t> values[std::size(kRuleKeys)];
         bool readable = true;  // every integer read: the type is known
         for (std::size_t k = 0; k < std::size(kRuleKeys); ++k) {
@@ -217,7 +217,7 @@ private:
                 values[k] = value;
             } else {
                 readable = false;
-                add(b, *line, std::string("not an integer from -2147483648 to 2147483647") + kRefused,
+                add(b, *line, tr("not an integer from -2147483648 to 2147483647: acLoadConfig refuses the file"),
                     ReadAt{std::uint64_t{index} + 1, k});
             }
         }
@@ -225,23 +225,25 @@ private:
         const bool range = type != 0;
         if (type != 0 && type != 1)
             add(b, *key(b, foldName(kRuleKeys[rule_file::kType])),
-                "neither 0 (compare) nor 1 (range): the plug-in reads it as a range");
+                tr("neither 0 (compare) nor 1 (range): the plug-in reads it as a range"));
         const struct {
             std::size_t key;
             std::int32_t last;
-            const char* table;
+            const char* unused;  // what the value is, where the rule does not use it
             bool used;
-            const char* effect;
+            const char* effect;  // and where it does
         } operators[] = {
-            {rule_file::kCmbA, 4, "0 to 4: < <= = >= >", !range, ": the rule matches no image"},
-            {rule_file::kCmbB1, 1, "0 or 1: < <=", range, ": the range has no lower bound"},
-            {rule_file::kCmbB2, 1, "0 or 1: < <=", range, ": the range has no upper bound"},
+            {rule_file::kCmbA, 4, N_("not an operator (0 to 4: < <= = >= >)"), !range,
+             N_("not an operator (0 to 4: < <= = >= >): the rule matches no image")},
+            {rule_file::kCmbB1, 1, N_("not an operator (0 or 1: < <=)"), range,
+             N_("not an operator (0 or 1: < <=): the range has no lower bound")},
+            {rule_file::kCmbB2, 1, N_("not an operator (0 or 1: < <=)"), range,
+             N_("not an operator (0 or 1: < <=): the range has no upper bound")},
         };
         for (const auto& op : operators) {
             const std::optional<std::int32_t>& value = values[op.key];
             if (!value || (*value >= 0 && *value <= op.last)) continue;
-            add(b, *key(b, foldName(kRuleKeys[op.key])),
-                std::string("not an operator (") + op.table + ")" + (op.used && readable ? op.effect : ""));
+            add(b, *key(b, foldName(kRuleKeys[op.key])), tr(op.used && readable ? op.effect : op.unused));
         }
     }
 
@@ -260,18 +262,19 @@ private:
             names += (named == 0 ? "" : ", ") + ("[" + rule_file::ruleSection(i) + "]");
             ++named;
         }
-        if (missing > named) names += " and " + std::to_string(missing - named) + " more";
+        if (missing > named) names = tr("%s and %s more", {names, std::to_string(missing - named)});
         const Block* counts = block(foldName(rule_file::kCountSection));
         add(*counts, *numLine_,
-            "counts " + std::to_string(count) + " rules, but the file has no " + names + ": " +
-                (missing == 1 ? "it loads as an empty rule" : "they load as empty rules") + ", which match no image");
+            trn("counts %s rules, but the file has no %s: it loads as an empty rule, which matches no image",
+                "counts %s rules, but the file has no %s: they load as empty rules, which match no image", missing,
+                {std::to_string(count), names}));
     }
 
     const standin::ProfileDocument document_;
     const std::vector<Block> blocks_;
     std::map<std::string, const Block*> first_;  // the first block of each name: the one read
     const KeyLine* numLine_ = nullptr;
-    std::string countText_ = "0 without a num in [Conditions]";
+    std::string countText_ = tr("0 without a num in [Conditions]");
     std::vector<Found> found_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "text/messages.h"
 #include "text/text_encoding.h"
 #include "ui/condition_text.h"
 
@@ -27,8 +28,8 @@ std::string field(const std::string& cp932) {
 }  // namespace
 
 std::string ruleLine(std::size_t number, const Condition& rule) {
-    return std::to_string(number) + "\t" + (rule._bEnable ? "enabled" : "disabled") + "\t" + field(rule._attName) +
-           "\t" + field(rule._catName) + "\t" + cp932ToUtf8(formatCondition(rule));
+    return std::to_string(number) + "\t" + (rule._bEnable ? tr("enabled") : tr("disabled")) + "\t" +
+           field(rule._attName) + "\t" + field(rule._catName) + "\t" + cp932ToUtf8(formatCondition(rule));
 }
 
 std::string ruleJson(std::size_t number, const Condition& rule) {

@@ -9,6 +9,8 @@
 #include "rules/rule_file_copy.h"
 #include "rules/rule_file_problems.h"
 #include "rules/rule_listing.h"
+#include "system/text_output.h"
+#include "text/messages.h"
 #include "text/path_text.h"
 
 namespace fs = std::filesystem;
@@ -22,7 +24,7 @@ constexpr int kProblems = 1;
 constexpr int kBadUsage = 2;
 
 void say(const std::string& text) {
-    if (!text.empty()) std::fprintf(stderr, "pixtagger-host: %s\n", text.c_str());
+    if (!text.empty()) writeText(stderr, "pixtagger-host: " + text + "\n");
 }
 
 int fail(const std::string& reason) {
@@ -45,10 +47,13 @@ int check(const fs::path& file) {
     if (!readRuleFile(file, bytes, error)) return fail(error);
     const RuleFileCheck result = checkRuleFile(bytes);
     const std::string named = pathText(file);
-    for (const RuleFileProblem& problem : result.problems) std::printf("%s\n", problemText(named, problem).c_str());
+    for (const RuleFileProblem& problem : result.problems) writeText(stdout, problemText(named, problem) + "\n");
     if (result.problems.empty()) return kDone;
-    std::fprintf(stderr, "pixtagger-host: %s: %zu problem%s; acLoadConfig %s the file\n", named.c_str(),
-                 result.problems.size(), result.problems.size() == 1 ? "" : "s", result.refusal ? "refuses" : "loads");
+    const std::size_t count = result.problems.size();
+    say(result.refusal ? trn("%s: %s problem; acLoadConfig refuses the file",
+                             "%s: %s problems; acLoadConfig refuses the file", count, {named, std::to_string(count)})
+                       : trn("%s: %s problem; acLoadConfig loads the file",
+                             "%s: %s problems; acLoadConfig loads the file", count, {named, std::to_string(count)}));
     return kProblems;
 }
 
@@ -58,7 +63,7 @@ int list(const RuleFileChoice& choice, bool json) {
     if (!copy.open(choice, false, error)) return fail(error);
     for (std::size_t i = 0; i < copy.rules().size(); ++i) {
         const Condition& rule = copy.rules()[i];
-        std::printf("%s\n", (json ? ruleJson(i + 1, rule) : ruleLine(i + 1, rule)).c_str());
+        writeText(stdout, (json ? ruleJson(i + 1, rule) : ruleLine(i + 1, rule)) + "\n");
     }
     return kDone;
 }
@@ -69,12 +74,12 @@ bool checkArguments(const RulesRequest& request, RuleChange& change, std::string
     if (action != Action::Add && action != Action::Set) return true;
     if (!parseRuleArguments(request.rule, change, error)) return false;
     if (action == Action::Add && !change.attribute) {
-        error = "rules add: an attribute name is required (--attribute NAME)";
+        error = tr("rules add: an attribute name is required (--attribute NAME)");
     } else if (action == Action::Add && !change.area && !change.range) {
-        error = "rules add: give the condition, --area 'OP N' or --range 'N OP area OP N'";
+        error = tr("rules add: give the condition, --area 'OP N' or --range 'N OP area OP N'");
     } else if (action == Action::Set && !change.attribute && !change.category && !change.area && !change.range &&
                !change.disable) {
-        error = "rules set: nothing to change: give --attribute, --category, --area, --range or --disabled";
+        error = tr("rules set: nothing to change: give --attribute, --category, --area, --range or --disabled");
     }
     return error.empty();
 }
@@ -100,14 +105,14 @@ int change(const RulesRequest& request, const RuleChange& given, const RuleFileC
         default: rules.setEnabled(position, action == Action::Enable);
         }
     } catch (const std::length_error&) {
-        return fail(named + ": already holds the most rules the plug-in takes (" +
-                    std::to_string(ConditionList::kMaxSize) + ")");
+        return fail(tr("%s: already holds the most rules the plug-in takes (%s)",
+                       {named, std::to_string(ConditionList::kMaxSize)}));
     }
     bool written = false;
     if (!copy.save(rules, written, error)) return fail(error);
-    std::printf("%s\n", ruleLine(position + 1, action == Action::Remove ? before : rules[position]).c_str());
-    if (!written) say(named + ": unchanged, the rule was so already");
-    if (written && !copy.existed()) say("made " + named);
+    writeText(stdout, ruleLine(position + 1, action == Action::Remove ? before : rules[position]) + "\n");
+    if (!written) say(tr("%s: unchanged, the rule was so already", {named}));
+    if (written && !copy.existed()) say(tr("made %s", {named}));
     return kDone;
 }
 
@@ -128,6 +133,6 @@ int runRules(const RulesRequest& request) {
         }
     } catch (const std::bad_alloc&) {
         // A file is only ever replaced whole, so no write is left half done.
-        return fail(pathText(choice.path) + ": out of memory");
+        return fail(tr("%s: out of memory", {pathText(choice.path)}));
     }
 }

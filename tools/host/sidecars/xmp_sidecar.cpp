@@ -8,6 +8,7 @@
 #include "system/name_key.h"
 #include "system/read_only_file.h"
 #include "text/failure_reason.h"
+#include "text/messages.h"
 #include "text/path_text.h"
 #include "xmp/xmp_packet.h"
 
@@ -22,7 +23,7 @@ int lookFor(const fs::path& path, fs::file_type& type, std::string& error) {
     type = fs::symlink_status(path, code).type();
     if (type == fs::file_type::not_found) return 0;
     if (!code) return 1;
-    error = "cannot look for it: " + code.message();
+    error = tr("cannot look for it: %s", {code.message()});
     return -1;
 }
 
@@ -31,8 +32,8 @@ bool readAll(const fs::path& path, std::string& bytes, std::string& error) {
     ReadOnlyFile file;
     const std::int64_t size = file.open(path) ? file.size() : -1;
     if (size > kMaxPacketBytes) {
-        error = "larger than " + std::to_string(kMaxPacketBytes >> 20) +
-                " MiB, more than any sidecar holds; left as it is";
+        error = tr("larger than %s MiB, more than any sidecar holds; left as it is",
+                   {std::to_string(kMaxPacketBytes >> 20)});
         return false;
     }
     if (size >= 0) {
@@ -148,22 +149,22 @@ SidecarResult SidecarRun::syncOrThrow(const fs::path& image, bool video, const s
     } else {
         std::error_code fsError;
         if (type == fs::file_type::symlink) file = fs::canonical(file, fsError);
-        if (fsError) return failed(result, "a symbolic link to nothing; left as it is");
-        if (!fs::is_regular_file(file, fsError)) return failed(result, "not a regular file; left as it is");
+        if (fsError) return failed(result, tr("a symbolic link to nothing; left as it is"));
+        if (!fs::is_regular_file(file, fsError)) return failed(result, tr("not a regular file; left as it is"));
         if (type == fs::file_type::symlink) {
             // A link to another image's sidecar: replacing it would give
             // that image this one's keywords, and back again on every run.
             const fs::path owner = pairs_.ownerOf(file);
             if (!owner.empty() && !fs::equivalent(owner, image, fsError))
-                return failed(result, "a link to the sidecar of " + pathText(owner) + "; left as it is");
+                return failed(result, tr("a link to the sidecar of %s; left as it is", {pathText(owner)}));
         }
         std::string bytes;
         stamp = fileStamp(file);
-        if (!stamp) return failed(result, "cannot read it");
+        if (!stamp) return failed(result, tr("cannot read it"));
         if (!replaceableFile(*stamp, error)) return failed(result, error);
         const fs::path other = claimed_.claim(*stamp, image);
-        if (!other.empty()) return failed(result, "also the sidecar of " + pathText(other) + "; left as it is");
-        if (!readAll(file, bytes, error)) return failed(result, error.empty() ? "cannot read it" : error);
+        if (!other.empty()) return failed(result, tr("also the sidecar of %s; left as it is", {pathText(other)}));
+        if (!readAll(file, bytes, error)) return failed(result, error.empty() ? tr("cannot read it") : error);
         if (!keywords.empty() && bytes == fresh.bytes) {
             result.status = SidecarResult::Status::Unchanged;
             return result;

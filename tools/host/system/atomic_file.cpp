@@ -3,37 +3,38 @@
 #include <utility>
 
 #include "system/native_file.h"
+#include "text/messages.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kChanged = "changed by another program while being updated; left as it is";
-const char* const kMadeMeanwhile = "made by another program meanwhile; left as it is";
+const char* const kChanged = N_("changed by another program while being updated; left as it is");
+const char* const kMadeMeanwhile = N_("made by another program meanwhile; left as it is");
 // A rename would replace it all the same: the mark (on Windows the
 // attribute, which Windows' own rename obeys) says its owner wants it kept.
-const char* const kReadOnly = "read-only; left as it is";
-const char* const kNotWritable = "read-only for this user; left as it is";
+const char* const kReadOnly = N_("read-only; left as it is");
+const char* const kNotWritable = N_("read-only for this user; left as it is");
 // A new file under one name: the others would keep the old bytes.
-const char* const kLinked = "has other hard links, which a replacement would split; left as it is";
+const char* const kLinked = N_("has other hard links, which a replacement would split; left as it is");
 // A replacement would be this user's file: its owner would lose it.
-const char* const kOtherOwner = "owned by another user; left as it is";
-const char* const kOtherGroup = "of a group this user is not in; left as it is";
+const char* const kOtherOwner = N_("owned by another user; left as it is");
+const char* const kOtherGroup = N_("of a group this user is not in; left as it is");
 
 // Whether `target` is still the file read, and this user's to replace.
 bool mayReplace(const fs::path& target, const FileStamp& expected, std::string& error) {
     FileFacts facts;
     switch (lookAt(target, facts, error)) {
     case Look::Failed: return false;
-    case Look::Missing: error = kChanged; return false;
+    case Look::Missing: error = tr(kChanged); return false;
     case Look::Found: break;
     }
     if (!(facts.stamp == expected)) {
-        error = kChanged;
+        error = tr(kChanged);
     } else if (facts.markedReadOnly) {
-        error = kReadOnly;
+        error = tr(kReadOnly);
     } else if (!facts.userMayWrite) {
-        error = kNotWritable;
+        error = tr(kNotWritable);
     } else {
         return replaceableFile(facts.stamp, error);
     }
@@ -41,8 +42,8 @@ bool mayReplace(const fs::path& target, const FileStamp& expected, std::string& 
 }
 
 bool ownershipKept(Ownership ownership, std::string& error) {
-    if (ownership == Ownership::OtherOwner) error = kOtherOwner;
-    if (ownership == Ownership::OtherGroup) error = kOtherGroup;
+    if (ownership == Ownership::OtherOwner) error = tr(kOtherOwner);
+    if (ownership == Ownership::OtherGroup) error = tr(kOtherGroup);
     return ownership == Ownership::Kept;
 }
 
@@ -50,7 +51,7 @@ bool ownershipKept(Ownership ownership, std::string& error) {
 
 bool replaceableFile(const FileStamp& stamp, std::string& error) {
     if (stamp.links <= 1) return true;
-    error = kLinked;
+    error = tr(kLinked);
     return false;
 }
 
@@ -65,7 +66,7 @@ struct AtomicFileGroup::Entry {
         if (!expected) {
             bool taken = false;
             if (temp.placeNew(target, taken, error)) return true;
-            if (taken) error = kMadeMeanwhile;
+            if (taken) error = tr(kMadeMeanwhile);
             return false;
         }
         // Looked at again right before the rename (only the old file's

@@ -12,12 +12,14 @@
 
 #include "system/native_file.h"
 #include "system/temp_files.h"
+#include "text/failure_reason.h"
+#include "text/messages.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string reason(const std::string& what, int code) { return what + ": " + std::generic_category().message(code); }
+std::string reason(const char* what, int code) { return failedWith(what, std::generic_category().message(code)); }
 
 class Fd {
 public:
@@ -128,7 +130,7 @@ struct NativeTempFile::State {
                 return false;
             }
         }
-        error = std::string(what) + ": every temporary name is taken";
+        error = tr("%s: every temporary name is taken", {tr(what)});
         return false;
     }
 
@@ -139,11 +141,11 @@ struct NativeTempFile::State {
         reopened.reset(::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st;
         if (reopened.get() < 0 || ::fstat(reopened.get(), &st) != 0) {
-            error = reason("cannot open it again", errno);
+            error = reason(N_("cannot open it again"), errno);
             return -1;
         }
         if (st.st_dev == device && st.st_ino == inode) return reopened.get();
-        error = "cannot open it again: another file took its temporary name";
+        error = tr("cannot open it again: another file took its temporary name");
         return -1;
     }
 };
@@ -168,18 +170,18 @@ bool NativeTempFile::create(const fs::path& folder, Use use, bool ownerOnly, std
         if (s.fd.get() < 0) s.release();
         // No O_TMPFILE on this file system (or in the kernel): a named file then.
         if (s.fd.get() < 0 && code != EOPNOTSUPP && code != EISDIR && code != EINVAL) {
-            error = reason("cannot create a file in its folder", code);
+            error = reason(N_("cannot create a file in its folder"), code);
             return false;
         }
     }
-    if (s.fd.get() < 0 && !s.withFreshName("cannot create a file in its folder", error, [&](const fs::path& name) {
+    if (s.fd.get() < 0 && !s.withFreshName(N_("cannot create a file in its folder"), error, [&](const fs::path& name) {
             s.fd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
             return s.fd.get() >= 0;
         }))
         return false;
     struct stat st;
     if (::fstat(s.fd.get(), &st) != 0) {
-        error = reason("cannot create a file in its folder", errno);
+        error = reason(N_("cannot create a file in its folder"), errno);
         return false;
     }
     s.device = st.st_dev;
@@ -192,7 +194,7 @@ bool NativeTempFile::write(const std::string& bytes, std::string& error) {
         const ssize_t n = ::write(state_->fd.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            error = reason("cannot write", errno);
+            error = reason(N_("cannot write"), errno);
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -204,7 +206,7 @@ bool NativeTempFile::finish(std::string& error) {
     // A named file's descriptor is not needed any more; a nameless one's is
     // its only way in.
     if (state_->name.empty() || state_->fd.close() == 0) return true;
-    error = reason("cannot write", errno);
+    error = reason(N_("cannot write"), errno);
     return false;
 }
 
@@ -215,7 +217,7 @@ std::uint64_t NativeTempFile::fileSystem() const { return static_cast<std::uint6
 Ownership NativeTempFile::takeAccessOf(const fs::path& old, std::string& error) {
     struct stat st;
     if (::stat(old.c_str(), &st) != 0) {
-        error = reason("cannot read its permissions", errno);
+        error = reason(N_("cannot read its permissions"), errno);
         return Ownership::Failed;
     }
     Fd reopened;
@@ -226,19 +228,19 @@ Ownership NativeTempFile::takeAccessOf(const fs::path& old, std::string& error) 
         const int code = errno;
         struct stat mine;
         if (::fstat(fd, &mine) != 0) {
-            error = reason("cannot give it its owner", errno);
+            error = reason(N_("cannot give it its owner"), errno);
             return Ownership::Failed;
         }
         if (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid) {
             if (code != EPERM && code != EINVAL) {
-                error = reason("cannot give it its owner", code);
+                error = reason(N_("cannot give it its owner"), code);
                 return Ownership::Failed;
             }
             return mine.st_uid != st.st_uid ? Ownership::OtherOwner : Ownership::OtherGroup;
         }
     }
     if (::fchmod(fd, st.st_mode & 07777) != 0) {
-        error = reason("cannot set the permissions", errno);
+        error = reason(N_("cannot set the permissions"), errno);
         return Ownership::Failed;
     }
     return Ownership::Kept;
@@ -246,15 +248,15 @@ Ownership NativeTempFile::takeAccessOf(const fs::path& old, std::string& error) 
 
 bool NativeTempFile::name(std::string& error) {
     State& s = *state_;
-    return !s.name.empty() ||
-           s.withFreshName("cannot rename", error, [&](const fs::path& name) { return linkTo(s.fd.get(), name) == 0; });
+    return !s.name.empty() || s.withFreshName(N_("cannot rename"), error,
+                                              [&](const fs::path& name) { return linkTo(s.fd.get(), name) == 0; });
 }
 
 bool NativeTempFile::placeNew(const fs::path& target, bool& taken, std::string& error) {
     State& s = *state_;
     if ((s.name.empty() ? linkTo(s.fd.get(), target) : renameNew(s.name, target)) != 0) {
         taken = errno == EEXIST;
-        error = reason("cannot rename", errno);
+        error = reason(N_("cannot rename"), errno);
         return false;
     }
     s.release();
@@ -265,7 +267,7 @@ bool NativeTempFile::placeNew(const fs::path& target, bool& taken, std::string& 
 bool NativeTempFile::replace(const fs::path& target, std::string& error) {
     if (!name(error)) return false;
     if (::rename(state_->name.c_str(), target.c_str()) != 0) {
-        error = reason("cannot rename", errno);
+        error = reason(N_("cannot rename"), errno);
         return false;
     }
     state_->release();
@@ -277,7 +279,7 @@ Look lookAt(const fs::path& path, FileFacts& facts, std::string& error) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return Look::Missing;
-        error = reason("cannot look at it", errno);
+        error = reason(N_("cannot look at it"), errno);
         return Look::Failed;
     }
     facts.stamp = stampOf(st);
@@ -285,7 +287,7 @@ Look lookAt(const fs::path& path, FileFacts& facts, std::string& error) {
     // The effective ids, as open() would judge them.
     facts.userMayWrite = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
     if (!facts.userMayWrite && errno != EACCES && errno != EPERM) {
-        error = reason("cannot write it", errno);
+        error = reason(N_("cannot write it"), errno);
         return Look::Failed;
     }
     return Look::Found;
@@ -312,7 +314,7 @@ bool FlushBatch::track(const NativeTempFile& file, const fs::path& folder, std::
     if (fileSystem.get() >= 0) return true;
     fileSystem.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fileSystem.get() >= 0) return true;
-    error = reason("cannot open its folder", errno);
+    error = reason(N_("cannot open its folder"), errno);
     state_->fileSystems.erase(file.fileSystem());
     return false;
 }
@@ -328,7 +330,7 @@ std::vector<std::string> FlushBatch::flush(const std::vector<const NativeTempFil
     for (const NativeTempFile* file : files) {
         const std::uint64_t device = file->fileSystem();
         if (errors.count(device) == 0)
-            errors[device] = ::syncfs(fileSystems.at(device)) == 0 ? "" : reason("cannot flush to the disk", errno);
+            errors[device] = ::syncfs(fileSystems.at(device)) == 0 ? "" : reason(N_("cannot flush to the disk"), errno);
         outcomes.push_back(errors[device]);
     }
     return outcomes;

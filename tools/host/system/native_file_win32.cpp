@@ -11,12 +11,14 @@
 #include "system/temp_files.h"
 #include "system/windows_error.h"
 #include "system/windows_handle.h"
+#include "text/failure_reason.h"
+#include "text/messages.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string reason(const std::string& what, DWORD code) { return what + ": " + windowsErrorText(code); }
+std::string reason(const char* what, DWORD code) { return failedWith(what, windowsErrorText(code)); }
 
 struct LocalFreer {
     void operator()(void* memory) const { LocalFree(memory); }
@@ -71,7 +73,7 @@ bool setAttributes(HANDLE file, DWORD attributes, std::string& error) {
     FILE_BASIC_INFO basic{};  // times 0: left as they are
     basic.FileAttributes = attributes;
     if (SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic)) return true;
-    error = reason("cannot set its attributes", GetLastError());
+    error = reason(N_("cannot set its attributes"), GetLastError());
     return false;
 }
 
@@ -87,7 +89,7 @@ Ownership copySecurity(HANDLE from, HANDLE to, std::string& error) {
     const LocalMemory owned(descriptor);
     if (noSecurity(code)) return Ownership::Kept;
     if (code != ERROR_SUCCESS) {
-        error = reason("cannot read its permissions", code);
+        error = reason(N_("cannot read its permissions"), code);
         return Ownership::Failed;
     }
     SECURITY_DESCRIPTOR_CONTROL control = 0;
@@ -98,7 +100,7 @@ Ownership copySecurity(HANDLE from, HANDLE to, std::string& error) {
                                                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
     code = SetSecurityInfo(to, SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
     if (code != ERROR_SUCCESS) {
-        error = reason("cannot set the permissions", code);
+        error = reason(N_("cannot set the permissions"), code);
         return Ownership::Failed;
     }
     if (owner == nullptr || SetSecurityInfo(to, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr,
@@ -110,7 +112,7 @@ Ownership copySecurity(HANDLE from, HANDLE to, std::string& error) {
                            &nowDescriptor);
     const LocalMemory ownedNow(nowDescriptor);
     if (code != ERROR_SUCCESS) {
-        error = reason("cannot read its permissions", code);
+        error = reason(N_("cannot read its permissions"), code);
         return Ownership::Failed;
     }
     return now != nullptr && EqualSid(owner, now) ? Ownership::Kept : Ownership::OtherOwner;
@@ -190,16 +192,16 @@ bool NativeTempFile::create(const fs::path& folder, Use use, bool /*ownerOnly: t
         const DWORD code = GetLastError();
         if (s.file && (use == Use::Scratch || markForDeletion(s.file.get(), TRUE))) return true;
         if (s.file) {
-            error = reason("cannot create a file in its folder", GetLastError());
+            error = reason(N_("cannot create a file in its folder"), GetLastError());
             return false;  // State's destructor removes it
         }
         s.name.clear();
         if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
-            error = reason("cannot create a file in its folder", code);
+            error = reason(N_("cannot create a file in its folder"), code);
             return false;
         }
     }
-    error = "cannot create a file in its folder: every temporary name is taken";
+    error = tr("%s: every temporary name is taken", {tr("cannot create a file in its folder")});
     return false;
 }
 
@@ -208,7 +210,7 @@ bool NativeTempFile::write(const std::string& bytes, std::string& error) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD n = 0;
         if (!WriteFile(state_->file.get(), bytes.data() + done, chunk, &n, nullptr)) {
-            error = reason("cannot write", GetLastError());
+            error = reason(N_("cannot write"), GetLastError());
             return false;
         }
         done += n;
@@ -219,11 +221,11 @@ bool NativeTempFile::write(const std::string& bytes, std::string& error) {
 bool NativeTempFile::finish(std::string& error) {
     if (state_->use == Use::Scratch) {
         if (state_->file.reset()) return true;
-        error = reason("cannot write", GetLastError());
+        error = reason(N_("cannot write"), GetLastError());
         return false;
     }
     if (FlushFileBuffers(state_->file.get())) return true;
-    error = reason("cannot flush to the disk", GetLastError());
+    error = reason(N_("cannot flush to the disk"), GetLastError());
     return false;
 }
 
@@ -235,7 +237,7 @@ Ownership NativeTempFile::takeAccessOf(const fs::path& old, std::string& error) 
     const WindowsHandle source = openToLookAt(old, READ_CONTROL | FILE_READ_ATTRIBUTES);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!source || !GetFileInformationByHandle(source.get(), &info)) {
-        error = reason("cannot read its permissions", GetLastError());
+        error = reason(N_("cannot read its permissions"), GetLastError());
         return Ownership::Failed;
     }
     const Ownership security = copySecurity(source.get(), state_->file.get(), error);
@@ -254,14 +256,14 @@ bool NativeTempFile::placeNew(const fs::path& target, bool& taken, std::string& 
     DWORD code = 0;
     if (state_->renameTo(target, false, code)) return true;
     taken = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
-    error = reason("cannot rename", code);
+    error = reason(N_("cannot rename"), code);
     return false;
 }
 
 bool NativeTempFile::replace(const fs::path& target, std::string& error) {
     DWORD code = 0;
     if (state_->renameTo(target, true, code)) return true;
-    error = reason("cannot rename", code);
+    error = reason(N_("cannot rename"), code);
     return false;
 }
 
@@ -271,7 +273,7 @@ Look lookAt(const fs::path& path, FileFacts& facts, std::string& error) {
     if (!file || !GetFileInformationByHandle(file.get(), &info)) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return Look::Missing;
-        error = reason("cannot open it", code);
+        error = reason(N_("cannot open it"), code);
         return Look::Failed;
     }
     facts.stamp = stampOf(info);
@@ -284,7 +286,7 @@ Look lookAt(const fs::path& path, FileFacts& facts, std::string& error) {
     facts.userMayWrite = noSecurity(code);
     if (code == ERROR_SUCCESS) code = accessAllows(descriptor, FILE_WRITE_DATA, facts.userMayWrite);
     if (code == ERROR_SUCCESS || noSecurity(code)) return Look::Found;
-    error = reason("cannot read its permissions", code);
+    error = reason(N_("cannot read its permissions"), code);
     return Look::Failed;
 }
 

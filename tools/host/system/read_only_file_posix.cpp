@@ -9,18 +9,19 @@
 #include <cerrno>
 #include <system_error>
 
+#include "text/failure_reason.h"
+#include "text/messages.h"
+
 ReadOnlyFile::~ReadOnlyFile() {
     unmap();
     if (fd_ >= 0) ::close(fd_);
 }
 
-void ReadOnlyFile::fail(const char* what) const {
-    error_ = std::string(what) + ": " + std::generic_category().message(errno);
-}
+void ReadOnlyFile::fail(const char* what) const { error_ = failedWith(what, std::generic_category().message(errno)); }
 
 bool ReadOnlyFile::open(const std::filesystem::path& path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd_ < 0) fail("cannot open it");
+    if (fd_ < 0) fail(N_("cannot open it"));
     return fd_ >= 0;
 }
 
@@ -31,7 +32,7 @@ long ReadOnlyFile::readAt(std::int64_t offset, void* buffer, std::size_t count) 
     do {
         n = ::pread(fd_, buffer, count, offset);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) fail("cannot read it");
+    if (n < 0) fail(N_("cannot read it"));
     return static_cast<long>(n);
 }
 
@@ -42,14 +43,14 @@ long ReadOnlyFile::readAt(std::int64_t offset, void* first, std::size_t firstCou
     do {
         n = ::preadv(fd_, parts, 2, offset);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) fail("cannot read it");
+    if (n < 0) fail(N_("cannot read it"));
     return static_cast<long>(n);
 }
 
 std::int64_t ReadOnlyFile::size() const {
     struct stat st;
     if (::fstat(fd_, &st) == 0) return st.st_size;
-    fail("cannot tell its size");
+    fail(N_("cannot tell its size"));
     return -1;
 }
 
@@ -57,7 +58,7 @@ const void* ReadOnlyFile::map(std::size_t length) {
     unmap();
     void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, 0);
     if (mapped == MAP_FAILED) {
-        fail("cannot map it");
+        fail(N_("cannot map it"));
         return nullptr;
     }
     mapped_ = mapped;

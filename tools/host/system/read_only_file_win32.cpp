@@ -2,27 +2,27 @@
 
 #include "system/read_only_file.h"
 #include "system/windows_error.h"
+#include "text/failure_reason.h"
+#include "text/messages.h"
 
 ReadOnlyFile::~ReadOnlyFile() {
     unmap();
     if (handle_ != nullptr) CloseHandle(handle_);
 }
 
-void ReadOnlyFile::fail(const char* what) const {
-    error_ = std::string(what) + ": " + windowsErrorText(GetLastError());
-}
+void ReadOnlyFile::fail(const char* what) const { error_ = failedWith(what, windowsErrorText(GetLastError())); }
 
 bool ReadOnlyFile::open(const std::filesystem::path& path) {
     // Others may go on writing, renaming or deleting it, as on POSIX.
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        fail("cannot open it");
+        fail(N_("cannot open it"));
         return false;
     }
     if (GetFileType(h) != FILE_TYPE_DISK) {  // a pipe or a device would block a read
         CloseHandle(h);
-        error_ = "not a file on a disk";
+        error_ = tr("not a file on a disk");
         return false;
     }
     handle_ = h;
@@ -38,7 +38,7 @@ long ReadOnlyFile::readAt(std::int64_t offset, void* buffer, std::size_t count) 
     DWORD n = 0;
     if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), &n, &at)) {
         if (GetLastError() == ERROR_HANDLE_EOF) return 0;
-        fail("cannot read it");
+        fail(N_("cannot read it"));
         return -1;
     }
     return static_cast<long>(n);
@@ -55,7 +55,7 @@ long ReadOnlyFile::readAt(std::int64_t offset, void* first, std::size_t firstCou
 std::int64_t ReadOnlyFile::size() const {
     LARGE_INTEGER size;
     if (GetFileSizeEx(handle_, &size)) return size.QuadPart;
-    fail("cannot tell its size");
+    fail(N_("cannot tell its size"));
     return -1;
 }
 
@@ -64,7 +64,7 @@ const void* ReadOnlyFile::map(std::size_t length) {
     mapping_ = CreateFileMappingW(handle_, nullptr, PAGE_READONLY, 0, 0, nullptr);
     const void* view = mapping_ != nullptr ? MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, length) : nullptr;
     if (view == nullptr) {
-        fail("cannot map it");
+        fail(N_("cannot map it"));
         unmap();
         return nullptr;
     }

@@ -1,4 +1,5 @@
 #include "text/failure_reason.h"
+#include "text/messages.h"
 
 #include <new>
 
@@ -7,11 +8,15 @@ std::string failureReason(const std::exception_ptr& thrown) {
     try {
         std::rethrow_exception(thrown);
     } catch (const std::bad_alloc&) {
-        reason = "out of memory";
+        reason = tr("out of memory");
     } catch (const std::exception& e) {  // libraries' own errors among them
         reason = e.what();
     } catch (...) {
-        reason = "an unknown error";
+        reason = tr("an unknown error");
     }
-    return reason + "; left as it is";
+    return leftAsItIs(reason);
 }
+
+std::string leftAsItIs(const std::string& reason) { return tr("%s; left as it is", {reason}); }
+
+std::string failedWith(const char* what, const std::string& why) { return std::string(tr(what)) + ": " + why; }

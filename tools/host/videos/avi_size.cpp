@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "text/messages.h"
 #include "videos/video_readers.h"
 
 namespace {
@@ -20,12 +21,12 @@ bool nextChunk(BoundedReader& in, std::int64_t at, std::int64_t limit, Chunk& ch
     if (at + 8 > limit) return false;
     unsigned char header[8];
     if (--budget < 0 || !in.read(at, header, 8)) {
-        error = budget < 0 ? "more chunks than any AVI header holds" : in.error();
+        error = budget < 0 ? tr("more chunks than any AVI header holds") : in.error();
         return false;
     }
     const std::uint64_t size = littleEndian(header + 4, 4);
     if (size > static_cast<std::uint64_t>(limit - at - 8)) {
-        error = "a chunk at byte " + std::to_string(at) + " runs past what holds it";
+        error = tr("a chunk at byte %s runs past what holds it", {std::to_string(at)});
         return false;
     }
     std::memcpy(chunk.id, header, 4);
@@ -85,7 +86,7 @@ bool readAviSize(BoundedReader& in, VideoSize& size, std::string& error) {
     size.width = mainWidth;
     size.height = mainHeight;
     if (size.width == 0 || size.height == 0) {
-        error = "no video stream of a size in its header";
+        error = tr("no video stream of a size in its header");
         return false;
     }
     return true;

@@ -1,11 +1,12 @@
 #include "videos/bounded_reader.h"
+#include "text/messages.h"
 
 #include <algorithm>
 #include <cstring>
 
 bool BoundedReader::fill(std::int64_t at) {
     if (read_ + static_cast<std::int64_t>(kWindow) > bound_) {
-        error_ = "reads more than " + std::to_string(bound_ >> 10) + " KiB of its headers, more than a video's hold";
+        error_ = tr("reads more than %s KiB of its headers, more than a video's hold", {std::to_string(bound_ >> 10)});
         return false;
     }
     const long n = file_.readAt(at, window_.data(), window_.size());
@@ -39,6 +40,6 @@ long BoundedReader::readSome(std::int64_t at, void* out, std::size_t count) {
 bool BoundedReader::read(std::int64_t at, void* out, std::size_t count) {
     const long n = readSome(at, out, count);
     if (n == static_cast<long>(count)) return true;
-    if (n >= 0) error_ = "cut short at byte " + std::to_string(at + n);
+    if (n >= 0) error_ = tr("cut short at byte %s", {std::to_string(at + n)});
     return false;
 }

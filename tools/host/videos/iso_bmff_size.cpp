@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "text/messages.h"
 #include "videos/video_readers.h"
 
 namespace {
@@ -45,19 +46,19 @@ public:
         error.clear();
         if (at >= limit) return false;
         if (--budget_ < 0) {
-            error = "more than " + std::to_string(kMaxBoxes) + " boxes before its frame size";
+            error = tr("more than %s boxes before its frame size", {std::to_string(kMaxBoxes)});
             return false;
         }
         unsigned char header[16];
         if (limit - at < 8 || !in_.read(at, header, 8)) {
-            error = limit - at < 8 ? "a box cut short at byte " + std::to_string(at) : in_.error();
+            error = limit - at < 8 ? tr("a box cut short at byte %s", {std::to_string(at)}) : in_.error();
             return false;
         }
         std::uint64_t size = bigEndian(header, 4);
         std::int64_t headerSize = 8;
         if (size == 1) {
             if (limit - at < 16 || !in_.read(at + 8, header + 8, 8)) {
-                error = "a box cut short at byte " + std::to_string(at);
+                error = tr("a box cut short at byte %s", {std::to_string(at)});
                 return false;
             }
             size = bigEndian(header + 8, 8);
@@ -66,8 +67,10 @@ public:
             size = static_cast<std::uint64_t>(limit - at);  // to the end of its parent
         }
         if (size < static_cast<std::uint64_t>(headerSize) || size > static_cast<std::uint64_t>(limit - at)) {
-            error = "its " + typeName(header + 4) + " box at byte " + std::to_string(at) + " runs past " +
-                    (limit == in_.size() ? "the end of the file" : "the box that holds it");
+            error = limit == in_.size() ? tr("its %1$s box at byte %2$s runs past the end of the file",
+                                             {typeName(header + 4), std::to_string(at)})
+                                        : tr("its %1$s box at byte %2$s runs past the box that holds it",
+                                             {typeName(header + 4), std::to_string(at)});
             return false;
         }
         std::memcpy(box.type, header + 4, 4);
@@ -149,7 +152,7 @@ private:
     // `count` bytes at `offset` into a box's payload, which must hold them.
     bool fields(const Box& box, std::int64_t offset, std::size_t count, void* out, std::string& error) {
         if (box.end - box.body < offset + static_cast<std::int64_t>(count)) {
-            error = "its " + typeName(reinterpret_cast<const unsigned char*>(box.type)) + " box is cut short";
+            error = tr("its %s box is cut short", {typeName(reinterpret_cast<const unsigned char*>(box.type))});
             return false;
         }
         if (in_.read(box.body + offset, out, count)) return true;
@@ -195,7 +198,7 @@ bool readIsoBmffSize(BoundedReader& in, VideoSize& size, std::string& error) {
         found = true;
     }
     if (!found) {
-        if (error.empty()) error = "no moov box (cut short before its movie header?)";
+        if (error.empty()) error = tr("no moov box (cut short before its movie header?)");
         return false;
     }
     // The stored size of the largest enabled video track: cover art,
@@ -209,7 +212,7 @@ bool readIsoBmffSize(BoundedReader& in, VideoSize& size, std::string& error) {
         }
     }
     if (size.width == 0 || size.height == 0) {
-        error = "no enabled video track of a size";
+        error = tr("no enabled video track of a size");
         return false;
     }
     return true;

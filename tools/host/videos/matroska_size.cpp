@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "text/messages.h"
 #include "videos/video_readers.h"
 
 namespace {
@@ -33,7 +34,7 @@ public:
         error.clear();
         if (at >= limit) return false;
         if (--budget_ < 0) {
-            error = "more than " + std::to_string(kMaxElements) + " elements before its tracks";
+            error = tr("more than %s elements before its tracks", {std::to_string(kMaxElements)});
             return false;
         }
         unsigned char bytes[12];
@@ -42,14 +43,14 @@ public:
         std::uint64_t size = 0;
         if (n < 0 || !vint(bytes, n, 0, 4, idLength, element.id, true) ||
             !vintSize(bytes, n, idLength, sizeLength, size)) {
-            error = n < 0 ? in_.error() : "an element damaged or cut short at byte " + std::to_string(at);
+            error = n < 0 ? in_.error() : tr("an element damaged or cut short at byte %s", {std::to_string(at)});
             return false;
         }
         element.body = at + idLength + sizeLength;
         if (size == ~std::uint64_t{0}) {
             element.end = kUnknown;
         } else if (size > static_cast<std::uint64_t>(limit - element.body)) {
-            error = "an element at byte " + std::to_string(at) + " runs past what holds it";
+            error = tr("an element at byte %s runs past what holds it", {std::to_string(at)});
             return false;
         } else {
             element.end = element.body + static_cast<std::int64_t>(size);
@@ -69,7 +70,7 @@ public:
         unsigned char bytes[8];
         const std::int64_t length = element.end - element.body;
         if (element.end == kUnknown || length > 8 || !in_.read(element.body, bytes, static_cast<std::size_t>(length))) {
-            error = "a number element damaged at byte " + std::to_string(element.body);
+            error = tr("a number element damaged at byte %s", {std::to_string(element.body)});
             return false;
         }
         value = bigEndian(bytes, static_cast<int>(length));
@@ -123,7 +124,7 @@ bool once(const Element& element, std::vector<std::uint32_t>& seen, std::string&
         seen.push_back(element.id);
         return true;
     }
-    error = "a track entry damaged at byte " + std::to_string(element.body) + " (an element twice, or of no size)";
+    error = tr("a track entry damaged at byte %s (an element twice, or of no size)", {std::to_string(element.body)});
     return false;
 }
 
@@ -186,7 +187,7 @@ bool readMatroskaSize(BoundedReader& in, VideoSize& size, std::string& error) {
     constexpr std::int64_t kNoEnd = INT64_MAX;
     if (!elements.next(0, in.size(), header, error) || header.id != kEbml || header.end == kUnknown ||
         !elements.next(header.end, kNoEnd, segment, error) || segment.id != kSegment) {
-        if (error.empty()) error = "not a Matroska file (no EBML header and Segment)";
+        if (error.empty()) error = tr("not a Matroska file (no EBML header and Segment)");
         return false;
     }
     const std::int64_t end = segment.end == kUnknown ? kNoEnd : segment.end;
@@ -200,7 +201,7 @@ bool readMatroskaSize(BoundedReader& in, VideoSize& size, std::string& error) {
             // SeekHead says.
             if (found) break;
             if (sought || seekTo <= at || seekTo >= in.size()) {
-                error = "no Tracks before its first Cluster, and no SeekHead naming one";
+                error = tr("no Tracks before its first Cluster, and no SeekHead naming one");
                 return false;
             }
             at = seekTo;
@@ -211,7 +212,7 @@ bool readMatroskaSize(BoundedReader& in, VideoSize& size, std::string& error) {
         if (element.id == kTracks) {
             // One Tracks, where a reader that follows the SeekHead finds it too.
             if (found || (seekTo >= 0 && seekTo != at)) {
-                error = "two Tracks elements, or a SeekHead that names another";
+                error = tr("two Tracks elements, or a SeekHead that names another");
                 return false;
             }
             Element entry;
@@ -226,13 +227,13 @@ bool readMatroskaSize(BoundedReader& in, VideoSize& size, std::string& error) {
     }
     if (!error.empty()) return false;
     if (!found) {
-        error = "no Tracks element (cut short?)";
+        error = tr("no Tracks element (cut short?)");
         return false;
     }
     size.width = static_cast<std::uint32_t>(tracks.width);
     size.height = static_cast<std::uint32_t>(tracks.height);
     if (size.width == 0 || size.height == 0) {
-        error = "no enabled video track of a size";
+        error = tr("no enabled video track of a size");
         return false;
     }
     return true;

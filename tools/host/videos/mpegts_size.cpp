@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "text/messages.h"
 #include "videos/parameter_sets.h"
 #include "videos/video_readers.h"
 
@@ -30,12 +31,12 @@ public:
             const long n = in_.readSome(at, chunk.data(), chunk.size());
             if (n < 0) {
                 if (done(size)) return true;
-                error = in_.error() + " before its video's sequence parameter set";
+                error = tr("%s before its video's sequence parameter set", {in_.error()});
                 return false;
             }
             for (long p = 0; p + static_cast<long>(stride) <= n; p += static_cast<long>(stride)) {
                 if (chunk[static_cast<std::size_t>(p) + skip] != 0x47) {
-                    error = "a packet out of step at byte " + std::to_string(at + p);
+                    error = tr("a packet out of step at byte %s", {std::to_string(at + p)});
                     return false;
                 }
                 if (packet(&chunk[static_cast<std::size_t>(p) + skip], size)) return true;
@@ -44,9 +45,9 @@ public:
             at += n - n % static_cast<long>(stride);
         }
         if (done(size)) return true;
-        error = pmtPid_ < 0     ? "no program table (PAT and PMT) in it"
-                : videoPid_ < 0 ? "no H.264 or HEVC video stream in its program"
-                                : "no sequence parameter set of its video stream (cut short?)";
+        error = pmtPid_ < 0     ? tr("no program table (PAT and PMT) in it")
+                : videoPid_ < 0 ? tr("no H.264 or HEVC video stream in its program")
+                                : tr("no sequence parameter set of its video stream (cut short?)");
         return false;
     }
 

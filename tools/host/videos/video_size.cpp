@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "text/messages.h"
 #include "videos/video_readers.h"
 
 namespace {
@@ -53,11 +54,11 @@ bool readVideoSize(const ReadOnlyFile& file, VideoKind kind, VideoSize& size, st
     case VideoKind::Matroska: read = readMatroskaSize(in, size, error); break;
     case VideoKind::Avi: read = readAviSize(in, size, error); break;
     case VideoKind::MpegTs: read = readMpegTsSize(in, size, error); break;
-    case VideoKind::None: error = "not a video"; break;
+    case VideoKind::None: error = tr("not a video"); break;
     }
     size.bytesRead = in.bytesRead();
     if (read && (size.width == 0 || size.height == 0)) {
-        error = "a video track of no size";
+        error = tr("a video track of no size");
         read = false;
     }
     return read;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "text/messages.h"
 #include "xmp/packet_map.h"
 #include "xmp/packet_text.h"
 
@@ -151,7 +152,7 @@ public:
     bool item(const std::string& value, const std::string& rdf, std::string& out, std::string& error) const {
         std::string escaped;
         if (!escapeValue(value, encoding_, escaped)) {
-            error = "the keyword \"" + value + "\" holds a character XML cannot hold; left as it is";
+            error = tr("the keyword \"%s\" holds a character XML cannot hold; left as it is", {value});
             return false;
         }
         out = "<" + rdf + "li>" + escaped + "</" + rdf + "li>";
@@ -205,7 +206,7 @@ public:
         if (added.empty()) return true;
         const bool hasDescription = map_.hasDescription;
         if (!hasDescription && map_.rdf.prefix().empty()) {
-            error = "holds no rdf:Description, and its rdf:RDF has no prefix to make one with; left as it is";
+            error = tr("holds no rdf:Description, and its rdf:RDF has no prefix to make one with; left as it is");
             return false;
         }
         const XmlSpan& parent = hasDescription ? map_.description : map_.rdf;
@@ -258,13 +259,13 @@ private:
 Rewrite editPacket(std::string_view packet, const std::vector<Keyword>& keywords, EditedPacket& edited,
                    std::string& error) {
     if (packet.find_first_not_of(" \t\r\n") == std::string_view::npos) {
-        error = "not an XMP file (it holds no XML); left as it is";
+        error = tr("not an XMP file (it holds no XML); left as it is");
         return Rewrite::Refused;
     }
     PacketEncoding encoding{};
     std::string text;
     if (!packetEncoding(packet, encoding, error) || !decodePacket(packet, encoding, text, error)) {
-        error = "not valid XMP (" + error + "); left as it is";
+        error = tr("not valid XMP (%s); left as it is", {error});
         return Rewrite::Refused;
     }
     PacketMap map;

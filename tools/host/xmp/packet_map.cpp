@@ -1,4 +1,5 @@
 #include "xmp/packet_map.h"
+#include "text/messages.h"
 
 #include <expat.h>
 
@@ -76,7 +77,7 @@ struct Mapper {
     }
 
     void start(const char* expatName, const char** attributes) {
-        if (stack.size() >= kMaxDepth) return fail("nested deeper than any XMP packet; left as it is");
+        if (stack.size() >= kMaxDepth) return fail(tr("nested deeper than any XMP packet; left as it is"));
         const Name name = split(expatName);
         Frame frame;
         frame.span.start = static_cast<std::size_t>(XML_GetCurrentByteIndex(parser));
@@ -95,7 +96,7 @@ struct Mapper {
             } else if (rdf && name.local == "RDF") {
                 frame.role = Role::Rdf;
             } else {
-                return fail("not an XMP packet (its root element is not x:xmpmeta or rdf:RDF); left as it is");
+                return fail(tr("not an XMP packet (its root element is not x:xmpmeta or rdf:RDF); left as it is"));
             }
         } else if (parentRole == Role::Root && rdf && name.local == "RDF") {
             frame.role = Role::Rdf;
@@ -107,19 +108,20 @@ struct Mapper {
             if (frame.target != nullptr) {
                 frame.role = Role::Property;
                 frame.shown = shown;
-                if (frame.target->found) return fail(shown + " appears twice; left as it is");
+                if (frame.target->found) return fail(tr("%s appears twice; left as it is", {shown}));
                 if (attributes[0] != nullptr) {
                     const std::string attribute = attributes[0];
-                    const char* what = attribute == kRdf + kSeparator + "resource"    ? "is a resource, not a list"
-                                       : attribute == kRdf + kSeparator + "parseType" ? "has an rdf:parseType"
-                                                                                      : "has qualifiers";
-                    return fail(shown + " " + what + "; left as it is");
+                    return fail(attribute == kRdf + kSeparator + "resource"
+                                    ? tr("%s is a resource, not a list; left as it is", {shown})
+                                : attribute == kRdf + kSeparator + "parseType"
+                                    ? tr("%s has an rdf:parseType; left as it is", {shown})
+                                    : tr("%s has qualifiers; left as it is", {shown}));
                 }
             }
         } else if (parentRole == Role::Property) {
             if (parent->hasArray || !rdf || (name.local != "Bag" && name.local != "Seq" && name.local != "Alt") ||
                 attributes[0] != nullptr)
-                return fail(parent->shown + " is not a list of texts; left as it is");
+                return fail(tr("%s is not a list of texts; left as it is", {parent->shown}));
             parent->hasArray = true;
             frame.role = Role::Array;
             frame.target = parent->target;
@@ -127,15 +129,15 @@ struct Mapper {
             frame.target->arrayType = name.local;
         } else if (parentRole == Role::Array) {
             if (!rdf || name.local != "li" || attributes[0] != nullptr)
-                return fail(parent->shown + " has items with qualifiers or structure; left as it is");
+                return fail(tr("%s has items with qualifiers or structure; left as it is", {parent->shown}));
             frame.role = Role::Item;
             frame.target = parent->target;
             frame.shown = parent->shown;
         } else if (parentRole == Role::Item) {
-            return fail(parent->shown + " has items with qualifiers or structure; left as it is");
+            return fail(tr("%s has items with qualifiers or structure; left as it is", {parent->shown}));
         }
         if (frame.role == Role::Rdf) {
-            if (rdfSeen) return fail("holds two rdf:RDF elements; left as it is");
+            if (rdfSeen) return fail(tr("holds two rdf:RDF elements; left as it is"));
             rdfSeen = true;
             map->rdfScope = scope;
         }
@@ -146,7 +148,7 @@ struct Mapper {
                 const Name attribute = split(a[0]);
                 std::string shown;
                 if (ours(attribute, shown) != nullptr)
-                    return fail(shown + " is a simple value, not a list; left as it is");
+                    return fail(tr("%s is a simple value, not a list; left as it is", {shown}));
             }
         }
         stack.push_back(std::move(frame));
@@ -172,12 +174,13 @@ struct Mapper {
             break;
         case Role::Property:
             if (!frame.hasArray || !isWhiteSpace(frame.text))
-                return fail(frame.shown + " is a simple value, not a list; left as it is");
+                return fail(tr("%s is a simple value, not a list; left as it is", {frame.shown}));
             frame.target->found = true;
             frame.target->property = span;
             break;
         case Role::Array:
-            if (!isWhiteSpace(frame.text)) return fail(frame.shown + " has text between its items; left as it is");
+            if (!isWhiteSpace(frame.text))
+                return fail(tr("%s has text between its items; left as it is", {frame.shown}));
             frame.target->array = span;
             break;
         case Role::Item:
@@ -204,7 +207,7 @@ bool mapPacket(const std::string& text, bool forceUtf8, PacketMap& map, std::str
     const std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
         XML_ParserCreateNS(forceUtf8 ? "UTF-8" : nullptr, kSeparator), &XML_ParserFree);
     if (!parser) {
-        error = "out of memory";
+        error = tr("out of memory");
         return false;
     }
     XML_SetReturnNSTriplet(parser.get(), 1);
@@ -214,7 +217,7 @@ bool mapPacket(const std::string& text, bool forceUtf8, PacketMap& map, std::str
     XML_SetUserData(parser.get(), &mapper);
     XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
     XML_SetStartDoctypeDeclHandler(parser.get(), [](void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
-        static_cast<Mapper*>(data)->fail("holds a document type declaration; left as it is");
+        static_cast<Mapper*>(data)->fail(tr("holds a document type declaration; left as it is"));
     });
     XML_SetNamespaceDeclHandler(
         parser.get(),
@@ -244,13 +247,13 @@ bool mapPacket(const std::string& text, bool forceUtf8, PacketMap& map, std::str
     if (text.size() > static_cast<std::size_t>(INT32_MAX) ||
         XML_Parse(parser.get(), text.data(), static_cast<int>(text.size()), XML_TRUE) != XML_STATUS_OK) {
         error = !mapper.error.empty() ? mapper.error
-                                      : std::string("not valid XMP (not well-formed XML: ") +
-                                            XML_ErrorString(XML_GetErrorCode(parser.get())) + " at line " +
-                                            std::to_string(XML_GetCurrentLineNumber(parser.get())) + "); left as it is";
+                                      : tr("not valid XMP (not well-formed XML: %1$s at line %2$s); left as it is",
+                                           {XML_ErrorString(XML_GetErrorCode(parser.get())),
+                                            std::to_string(XML_GetCurrentLineNumber(parser.get()))});
         return false;
     }
     if (!mapper.rdfSeen) {
-        error = "not an XMP packet (no rdf:RDF element in it); left as it is";
+        error = tr("not an XMP packet (no rdf:RDF element in it); left as it is");
         return false;
     }
     return true;

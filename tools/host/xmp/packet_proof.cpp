@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "text/messages.h"
 #include "xmp/exiv2_xmp.h"
 #include "xmp/xmp_facts.h"
 
@@ -72,7 +73,7 @@ bool split(const std::vector<XmpFact>& facts, Split& out, std::string& error) {
                           steps.find('\x1F', type.size() + 1) == std::string::npos;
         if ((type != "Bag" && type != "Seq" && type != "Alt") || (!item && steps != type) ||
             (!out.arrayType[i].empty() && out.arrayType[i] != type)) {
-            error = shown(*which) + " would not be a list of texts; left as it is";
+            error = tr("%s would not be a list of texts; left as it is", {shown(*which)});
             return false;
         }
         out.arrayType[i] = type;
@@ -85,25 +86,25 @@ bool expatAgrees(std::string_view before, std::string_view after, const KeywordP
     std::vector<XmpFact> old, now;
     if (!readXmpFacts(std::string(before), old, error)) return false;
     if (!readXmpFacts(std::string(after), now, error)) {
-        error = "the new packet would not read back (" + error + "); left as it is";
+        error = tr("the new packet would not read back (%s); left as it is", {error});
         return false;
     }
     Split a, b;
     if (!split(old, a, error) || !split(now, b, error)) return false;
     const std::string lost = firstDifference(a.others, b.others);
     if (!lost.empty()) {
-        error = shown(lost) + " would not come back as it is; left as it is";
+        error = tr("%s would not come back as it is; left as it is", {shown(lost)});
         return false;
     }
     for (std::size_t p = 0; p < kKeywordProperties; ++p) {
         const XmpName& name = kKeywordProperty[p].property;
         if (sorted(b.items[p]) != expected(a.items[p], name.shown(), plan.edits) ||
             (!a.items[p].empty() && !b.items[p].empty() && a.arrayType[p] != b.arrayType[p])) {
-            error = name.shown() + " would not hold exactly the values meant; left as it is";
+            error = tr("%s would not hold exactly the values meant; left as it is", {name.shown()});
             return false;
         }
         if (sorted(b.items[kKeywordProperties + p]) != sorted(plan.record[p])) {
-            error = kKeywordProperty[p].record.shown() + " would not hold exactly our values; left as it is";
+            error = tr("%s would not hold exactly our values; left as it is", {kKeywordProperty[p].record.shown()});
             return false;
         }
     }
@@ -115,20 +116,20 @@ bool exiv2Agrees(std::string_view before, std::string_view after, const KeywordP
     if (!old.read) return true;
     const Exiv2Reading now = exiv2Reading(after);
     if (!now.read) {
-        error = "Exiv2 could not read the new packet, though it read the old one; left as it is";
+        error = tr("Exiv2 could not read the new packet, though it read the old one; left as it is");
         return false;
     }
     const auto lost = std::mismatch(old.others.begin(), old.others.end(), now.others.begin(), now.others.end());
     if (lost.first != old.others.end() || lost.second != now.others.end()) {
         const std::string& line = lost.first != old.others.end() ? *lost.first : *lost.second;
-        error = "Exiv2 would read " + line.substr(0, line.find(' ')) + " otherwise; left as it is";
+        error = tr("Exiv2 would read %s otherwise; left as it is", {line.substr(0, line.find(' '))});
         return false;
     }
     for (std::size_t p = 0; p < kKeywordProperties; ++p) {
         const std::string name = kKeywordProperty[p].property.shown();
         if (sorted(now.keywords[p]) != expected(old.keywords[p], name, plan.edits) ||
             sorted(now.records[p]) != sorted(plan.record[p])) {
-            error = "Exiv2 would read " + name + " otherwise than meant; left as it is";
+            error = tr("Exiv2 would read %s otherwise than meant; left as it is", {name});
             return false;
         }
     }

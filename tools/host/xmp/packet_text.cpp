@@ -1,4 +1,5 @@
 #include "xmp/packet_text.h"
+#include "text/messages.h"
 
 #include <cstdint>
 
@@ -79,7 +80,7 @@ bool packetEncoding(std::string_view bytes, PacketEncoding& encoding, std::strin
     if (startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4)) ||
         startsWith(bytes, std::string_view("\xFF\xFE\0\0", 4)) || startsWith(bytes, std::string_view("\0\0\0<", 4)) ||
         startsWith(bytes, std::string_view("<\0\0\0", 4))) {
-        error = "written in UTF-32, which this program does not read";
+        error = tr("written in UTF-32, which this program does not read");
         return false;
     }
     if (startsWith(bytes, "\xFE\xFF") || startsWith(bytes, std::string_view("\0<", 2))) {
@@ -98,8 +99,8 @@ bool packetEncoding(std::string_view bytes, PacketEncoding& encoding, std::strin
     } else if (sameName(declared, "US-ASCII")) {
         encoding = PacketEncoding::Ascii;
     } else {
-        error = "declares the encoding \"" + std::string(declared.substr(0, 40)) +
-                "\", which this program does not read";
+        error = tr("declares the encoding \"%s\", which this program does not read",
+                   {std::string(declared.substr(0, 40))});
         return false;
     }
     return true;
@@ -115,7 +116,7 @@ bool decodePacket(std::string_view bytes, PacketEncoding encoding, std::string& 
         for (const char c : bytes) {
             const auto byte = static_cast<unsigned char>(c);
             if (byte >= 0x80 && encoding == PacketEncoding::Ascii) {
-                error = "declares US-ASCII but holds other bytes";
+                error = tr("declares US-ASCII but holds other bytes");
                 return false;
             }
             putUtf8(text, byte);
@@ -126,7 +127,7 @@ bool decodePacket(std::string_view bytes, PacketEncoding encoding, std::string& 
     }
     const bool little = encoding == PacketEncoding::Utf16Le;
     if (bytes.size() % 2 != 0) {
-        error = "UTF-16 text of an odd number of bytes";
+        error = tr("UTF-16 text of an odd number of bytes");
         return false;
     }
     text.reserve(bytes.size());
@@ -140,7 +141,7 @@ bool decodePacket(std::string_view bytes, PacketEncoding encoding, std::string& 
             cp = 0x10000 + ((cp - 0xD800) << 10 | (unit(at + 2) - 0xDC00));
             at += 2;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            error = "UTF-16 text with an unpaired surrogate";
+            error = tr("UTF-16 text with an unpaired surrogate");
             return false;
         }
         putUtf8(text, cp);

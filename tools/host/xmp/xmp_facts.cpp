@@ -1,4 +1,5 @@
 #include "xmp/xmp_facts.h"
+#include "text/messages.h"
 
 #include <expat.h>
 
@@ -40,7 +41,7 @@ struct Reader {
     void add(std::string path, std::string value) { facts.push_back({std::move(path), std::move(value)}); }
 
     void start(const std::string& name, const char** attributes) {
-        if (stack.size() >= kMaxDepth) return fail("nested deeper than any XMP packet");
+        if (stack.size() >= kMaxDepth) return fail(tr("nested deeper than any XMP packet"));
         const std::string parent = stack.empty() ? std::string() : stack.back().path;
         if (!stack.empty()) stack.back().hasElements = true;
         Frame frame;
@@ -96,7 +97,7 @@ bool readXmpFacts(const std::string& bytes, std::vector<XmpFact>& facts, std::st
     const std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreateNS(nullptr, ' '),
                                                                               &XML_ParserFree);
     if (!parser) {
-        error = "out of memory";
+        error = tr("out of memory");
         return false;
     }
     Reader reader;
@@ -104,7 +105,7 @@ bool readXmpFacts(const std::string& bytes, std::vector<XmpFact>& facts, std::st
     XML_SetUserData(parser.get(), &reader);
     XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
     XML_SetStartDoctypeDeclHandler(parser.get(), [](void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
-        static_cast<Reader*>(data)->fail("holds a document type declaration");
+        static_cast<Reader*>(data)->fail(tr("holds a document type declaration"));
     });
     XML_SetElementHandler(
         parser.get(),
@@ -118,10 +119,10 @@ bool readXmpFacts(const std::string& bytes, std::vector<XmpFact>& facts, std::st
     });
     if (bytes.size() > static_cast<std::size_t>(INT32_MAX) ||
         XML_Parse(parser.get(), bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) != XML_STATUS_OK) {
-        error = !reader.error.empty()
-                    ? reader.error
-                    : std::string("not well-formed XML: ") + XML_ErrorString(XML_GetErrorCode(parser.get())) +
-                          " at line " + std::to_string(XML_GetCurrentLineNumber(parser.get()));
+        error = !reader.error.empty() ? reader.error
+                                      : tr("not well-formed XML: %1$s at line %2$s",
+                                           {XML_ErrorString(XML_GetErrorCode(parser.get())),
+                                            std::to_string(XML_GetCurrentLineNumber(parser.get()))});
         return false;
     }
     std::sort(reader.facts.begin(), reader.facts.end());

@@ -3,13 +3,14 @@
 #include <map>
 #include <mutex>
 
+#include "text/messages.h"
 #include "xmp/packet_proof.h"
 
 Rewrite rewritePacket(std::string_view packet, const std::vector<Keyword>& keywords, EditedPacket& edited,
                       std::string& error) {
     if (packet.size() > static_cast<std::size_t>(kMaxPacketBytes)) {
-        error = "an XMP packet larger than " + std::to_string(kMaxPacketBytes >> 20) +
-                " MiB, more than any holds; left as it is";
+        error = tr("an XMP packet larger than %s MiB, more than any holds; left as it is",
+                   {std::to_string(kMaxPacketBytes >> 20)});
         return Rewrite::Refused;
     }
     const Rewrite rewrite = editPacket(packet, keywords, edited, error);
@@ -31,7 +32,7 @@ bool freshPacket(const std::vector<Keyword>& keywords, bool padded, EditedPacket
         }
     }
     if (rewritePacket(emptyPacket(padded), keywords, packet, error) != Rewrite::Changed) {
-        if (error.empty()) error = "no keyword to write";
+        if (error.empty()) error = tr("no keyword to write");
         return false;
     }
     const std::lock_guard<std::mutex> lock(mutex);
