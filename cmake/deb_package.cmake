@@ -1,7 +1,8 @@
 # pixtagger_<version>_<arch>.deb from a native build: `cpack -G DEB` or
 # `ninja package-deb` in the build folder. It installs under /usr what the
 # plain install puts under its prefix (host, plug-in, header, example rules),
-# with the host's man page, made here by help2man, and the copyright and
+# with the host's man pages (English and Japanese), made here by help2man,
+# its message catalogs, and the copyright and
 # changelog files Debian asks for. The dependencies are the ones
 # dpkg-shlibdeps finds in the two binaries.
 if(PIXTAGGER_SANITIZE OR PIXTAGGER_TSAN)
@@ -10,18 +11,33 @@ endif()
 
 find_program(PIXTAGGER_HELP2MAN help2man)
 if(TARGET pixtagger-host AND PIXTAGGER_HELP2MAN)
-  set(man_page ${CMAKE_BINARY_DIR}/man/pixtagger-host.1.gz)
-  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man)
-  add_custom_command(
-    OUTPUT ${man_page}
-    COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${PIXTAGGER_HELP2MAN} -DHOST=$<TARGET_FILE:pixtagger-host>
-      -DWORK=${CMAKE_BINARY_DIR}/man -DOUT=${man_page} -P ${PROJECT_SOURCE_DIR}/cmake/make_man_page.cmake
-    # --version asks the plug-in beside the program.
-    DEPENDS pixtagger pixtagger-host ${PROJECT_SOURCE_DIR}/cmake/make_man_page.cmake
-    COMMENT "Making the man page of pixtagger-host with help2man"
-    VERBATIM)
-  add_custom_target(pixtagger-man-page ALL DEPENDS ${man_page})
-  install(FILES ${man_page} DESTINATION share/man/man1)
+  # The English page and the Japanese one (man -L ja), each in its folder.
+  set(man_pages)
+  foreach(page "man1;C;COMMANDS" "ja/man1;ja_JP.UTF-8;コマンド")
+    list(GET page 0 folder)
+    list(GET page 1 locale)
+    list(GET page 2 commands)
+    set(sections ${PROJECT_SOURCE_DIR}/cmake/man/pixtagger-host.h2m)
+    if(NOT locale STREQUAL "C")
+      string(REGEX REPLACE "_.*" "" language ${locale})
+      set(sections ${PROJECT_SOURCE_DIR}/cmake/man/pixtagger-host.${language}.h2m)
+    endif()
+    set(work ${CMAKE_BINARY_DIR}/man/${folder})
+    set(man_page ${work}/pixtagger-host.1.gz)
+    file(MAKE_DIRECTORY ${work})
+    add_custom_command(
+      OUTPUT ${man_page}
+      COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${PIXTAGGER_HELP2MAN} -DHOST=$<TARGET_FILE:pixtagger-host>
+        -DWORK=${work} -DOUT=${man_page} -DLOCALE=${locale} -DSECTIONS=${sections} -DCOMMANDS=${commands}
+        -P ${PROJECT_SOURCE_DIR}/cmake/make_man_page.cmake
+      # --version asks the plug-in beside the program.
+      DEPENDS pixtagger pixtagger-host host_catalogs ${PROJECT_SOURCE_DIR}/cmake/make_man_page.cmake ${sections}
+      COMMENT "Making the ${folder} man page of pixtagger-host with help2man"
+      VERBATIM)
+    install(FILES ${man_page} DESTINATION share/man/${folder})
+    list(APPEND man_pages ${man_page})
+  endforeach()
+  add_custom_target(pixtagger-man-page ALL DEPENDS ${man_pages})
 elseif(TARGET pixtagger-host)
   message(STATUS "help2man not found: no man page for pixtagger-host, and no Debian package")
 endif()

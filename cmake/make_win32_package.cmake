@@ -13,6 +13,8 @@ endforeach()
 file(COPY ${DEF} ${SOURCE}/include/pixtagger.h DESTINATION ${STAGE})
 file(COPY ${SOURCE}/examples/rules.ini DESTINATION ${STAGE}/examples)
 file(COPY ${SOURCE}/docs/rule-list.png ${SOURCE}/docs/rule-editor.png DESTINATION ${STAGE}/docs)
+# The host's catalogs beside it, where it looks first.
+file(COPY ${LOCALE} DESTINATION ${STAGE})
 # THIRD-PARTY.txt: our notes, then each linked library's licence texts as
 # its source package has them.
 file(READ ${SOURCE}/docs/windows-third-party.txt third_party)
@@ -28,9 +30,10 @@ foreach(library IN LISTS libraries)
   endforeach()
 endforeach()
 file(READ ${SOURCE}/docs/windows-readme.txt readme)
+file(READ ${SOURCE}/docs/windows-readme-ja.txt readme_ja)
 file(READ ${SOURCE}/LICENSE license)
 # Notepad and every Windows editor read CR LF.
-foreach(text IN ITEMS "readme:README.txt" "license:LICENSE.txt" "third_party:THIRD-PARTY.txt")
+foreach(text IN ITEMS "readme:README.txt" "readme_ja:README-ja.txt" "license:LICENSE.txt" "third_party:THIRD-PARTY.txt")
   string(REPLACE ":" ";" text "${text}")
   list(GET text 0 variable)
   list(GET text 1 to)

@@ -17,12 +17,14 @@ add_custom_command(
     -DSTRIP=${CMAKE_STRIP}
     -DDLL=$<TARGET_FILE:pixtagger>
     -DHOST=$<TARGET_FILE:pixtagger-host>
+    -DLOCALE=${CMAKE_BINARY_DIR}/locale
     -DDEF=${CMAKE_BINARY_DIR}/package/pixtagger.def
     -DSOURCE=${PROJECT_SOURCE_DIR}
     -P ${PROJECT_SOURCE_DIR}/cmake/make_win32_package.cmake
-  DEPENDS pixtagger pixtagger-host ${PROJECT_SOURCE_DIR}/cmake/make_win32_package.cmake
+  DEPENDS pixtagger pixtagger-host host_catalogs ${PROJECT_SOURCE_DIR}/cmake/make_win32_package.cmake
     ${PROJECT_SOURCE_DIR}/include/pixtagger.h ${PROJECT_SOURCE_DIR}/examples/rules.ini
-    ${PROJECT_SOURCE_DIR}/docs/windows-readme.txt ${PROJECT_SOURCE_DIR}/docs/windows-third-party.txt
+    ${PROJECT_SOURCE_DIR}/docs/windows-readme.txt ${PROJECT_SOURCE_DIR}/docs/windows-readme-ja.txt
+    ${PROJECT_SOURCE_DIR}/docs/windows-third-party.txt ${PROJECT_SOURCE_DIR}/po/ja.po
     ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/docs/rule-list.png
     ${PROJECT_SOURCE_DIR}/docs/rule-editor.png ${PIXTAGGER_WINDOWS_LIBS_ROOT}/versions.txt
   COMMENT "Packing ${PIXTAGGER_PACKAGE_NAME}.zip and its source"

@@ -2,7 +2,8 @@
 # Builds the Debian package of a native build folder, checks it with lintian
 # (an error fails, warnings are shown), unpacks it with dpkg-deb -x into a
 # temporary folder, and classifies the shipped example images with the
-# unpacked host, which must find the unpacked plug-in and rules by itself.
+# unpacked host, which must find the unpacked plug-in, rules and Japanese
+# catalog by itself.
 # Usage: check_deb.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -32,7 +33,8 @@ trap 'rm -rf "$unpacked"' EXIT
 export XDG_CONFIG_HOME="$unpacked/config"
 dpkg-deb -x "$deb" "$unpacked"
 for f in bin/pixtagger-host lib/pixtagger/pixtagger.so include/pixtagger.h share/pixtagger/rules.ini \
-  share/man/man1/pixtagger-host.1.gz share/doc/pixtagger/copyright share/doc/pixtagger/changelog.gz; do
+  share/man/man1/pixtagger-host.1.gz share/man/ja/man1/pixtagger-host.1.gz \
+  share/locale/ja/LC_MESSAGES/pixtagger-host.mo share/doc/pixtagger/copyright share/doc/pixtagger/changelog.gz; do
   [ -f "$unpacked/usr/$f" ] || fail "the package lacks /usr/$f"
 done
 
@@ -50,6 +52,12 @@ if [ "$out" != "$want" ]; then
   fail "the unpacked host printed other lines:"
   diff <(echo "$want") <(echo "$out") | sed 's/^/  /' || true
 fi
+
+# The installed catalog: a Japanese user reads Japanese, the lines stay.
+err=$(LANGUAGE=ja LC_ALL=C.UTF-8 "$unpacked/usr/bin/pixtagger-host" classify "$images" "$unpacked/none" 2>&1 >/dev/null) ||
+  true
+[[ "$err" == *"そのようなファイルやフォルダーはありません"* ]] || fail "the unpacked host does not speak Japanese: $err"
+zcat "$unpacked/usr/share/man/ja/man1/pixtagger-host.1.gz" | grep -q '^\.SH 書式' || fail "the Japanese man page has no 書式"
 
 if [ "$failures" -ne 0 ]; then
   echo "check_deb: $deb: $failures failure(s)"

@@ -10,7 +10,8 @@ trap 'rm -rf "$prefix"' EXIT
 # No user rule file of whoever runs this: the installed examples are read.
 export XDG_CONFIG_HOME="$prefix/config"
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/pixtagger-host lib/pixtagger/pixtagger.so include/pixtagger.h share/pixtagger/rules.ini; do
+for f in bin/pixtagger-host lib/pixtagger/pixtagger.so include/pixtagger.h share/pixtagger/rules.ini \
+  share/locale/ja/LC_MESSAGES/pixtagger-host.mo; do
   [ -e "$prefix/$f" ] || { echo "FAIL: the install lacks $f"; exit 1; }
 done
 out=$(cd "$prefix" && "$prefix/bin/pixtagger-host" classify "$source/examples/images/icon.bmp" "$source/examples/images/web.png")

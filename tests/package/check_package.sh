@@ -14,11 +14,13 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 name=$(basename "$zip" .zip)
 expected="$name/LICENSE.txt
+$name/README-ja.txt
 $name/README.txt
 $name/THIRD-PARTY.txt
 $name/docs/rule-editor.png
 $name/docs/rule-list.png
 $name/examples/rules.ini
+$name/locale/ja/LC_MESSAGES/pixtagger-host.mo
 $name/pixtagger-host.exe
 $name/pixtagger.def
 $name/pixtagger.dll
@@ -53,7 +55,7 @@ done
 grep -q "acConfigDlg @1" "$unpacked/$name/pixtagger.def" || fail "pixtagger.def lacks acConfigDlg @1"
 [ "$(grep -c '^  ac[A-Za-z]* @[0-9]*$' "$unpacked/$name/pixtagger.def")" = 12 ] || fail "pixtagger.def does not list the 12 exports"
 bash "$check_dll" "$objdump" "$unpacked/$name/pixtagger.dll" || fail "the packaged DLL fails the outside check"
-for licence in exiv2 expat libjxl brotli highway zlib; do
+for licence in exiv2 expat libjxl brotli highway libintl zlib; do
   grep -q "^$licence (" "$unpacked/$name/THIRD-PARTY.txt" || fail "THIRD-PARTY.txt lacks $licence's licence"
 done
 ! grep -q "^libheif (" "$unpacked/$name/THIRD-PARTY.txt" || fail "THIRD-PARTY.txt still carries libheif, which no program links"
