@@ -14,7 +14,7 @@ using Bytes = std::string_view;
 const Bytes kXmpSignature("http://ns.adobe.com/xap/1.0/\0", 29);
 
 // What one APP1 segment holds after its length and signature (65,535 less
-// 2 and 29 is 65,504; Adobe's specification keeps to 65,502).
+// 2 and 29 is 65,504; Adobe's XMP standard keeps to 65,502).
 constexpr std::size_t kMaxPacket = 65502;
 
 std::string be16Bytes(std::size_t v) { return {static_cast<char>(v >> 8 & 0xFF), static_cast<char>(v & 0xFF)}; }
