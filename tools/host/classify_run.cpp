@@ -172,7 +172,7 @@ std::string dryRunLines(const std::filesystem::path& image, const Result& r) {
 
 // A file's line on the error stream: its name and the reason.
 void say(std::FILE* err, const std::filesystem::path& path, const std::string& reason) {
-    writeText(err, "pixtagger-host: " + pathText(path) + ": " + reason + "\n");
+    writeProgramLine(err, pathText(path) + ": " + reason);
 }
 
 // Libraries' messages may end in a newline or hold one; each file's reason

@@ -43,8 +43,7 @@ constexpr const char* kPluginFile = "pixtagger.dll";
 constexpr const char* kPluginFile = "pixtagger.so";
 #endif
 
-// A line on the error stream, after the program's name.
-void say(const std::string& line) { writeText(stderr, "pixtagger-host: " + line + "\n"); }
+void say(const std::string& line) { writeProgramLine(stderr, line); }
 
 int fail(const std::string& reason) {
     say(reason);

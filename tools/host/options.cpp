@@ -90,7 +90,13 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
     // CLI11's own words in the user's language, for the subcommands too.
     for (const char* label : {N_("Usage"), N_("Positionals"), N_("OPTIONS"), N_("SUBCOMMAND"), N_("REQUIRED")})
         app.get_formatter()->label(label, tr(label));
-    app.option_defaults()->group(tr("Options"));
+    const std::string optionsGroup = tr("Options"), subcommandsGroup = tr("Subcommands");
+    app.option_defaults()->group(optionsGroup);
+    // A command's help flag is made before the group is passed on to it.
+    const auto grouped = [&](CLI::App* command) {
+        command->group(subcommandsGroup);
+        command->get_help_ptr()->group(optionsGroup);
+    };
     app.set_help_flag("-h,--help", tr("Print this help message and exit"));
     // Only --options: on Windows /photos is a path on the current drive, not
     // an option (subcommands take this from the app when they are added).
@@ -145,14 +151,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
            {userRuleFileWords()}));
     rules->add_option("--config", config, tr("Rule file (default: your own)"))->type_name(file);
     for (CLI::App* command : {classify, edit, rules}) {
-        command->group(tr("Subcommands"));
-        command->get_help_ptr()->group(tr("Options"));  // made before the group is passed on
+        grouped(command);
     }
     std::vector<std::pair<CLI::App*, RulesRequest::Action>> leaves;
     for (const RulesLeaf& leaf : kRulesLeaves) {
         CLI::App* sub = rules->add_subcommand(leaf.name, tr(leaf.description));
-        sub->group(tr("Subcommands"));
-        sub->get_help_ptr()->group(tr("Options"));
+        grouped(sub);
         sub->footer(tr("Example:\n  %s", {leaf.example}));
         sub->add_option("--config", config, tr("Rule file (default: your own)"))->type_name(file);
         leaves.emplace_back(sub, leaf.command);
@@ -192,10 +196,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
             extras = where->remaining();
         }
         if (!extras.empty()) {
-            writeText(stderr,
-                      "pixtagger-host: " +
-                          tr("%s (see pixtagger-host --help)", {reasonForExtra(extras.front(), where, edit, rules)}) +
-                          "\n");
+            writeProgramLine(stderr, tr("%s (see pixtagger-host --help)",
+                                        {reasonForExtra(extras.front(), where, edit, rules)}));
             exitCode = kBadUsage;
             return std::nullopt;
         }
@@ -236,7 +238,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
             missing = tr("no command given (classify, edit or rules; see pixtagger-host --help)");
         }
         if (!missing.empty()) {
-            writeText(stderr, "pixtagger-host: " + missing + "\n");
+            writeProgramLine(stderr, missing);
             exitCode = kBadUsage;
             return std::nullopt;
         }
@@ -246,7 +248,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, int& e
         writeText(stdout, out.str());
         return std::nullopt;
     } catch (const CLI::ParseError& e) {
-        writeText(stderr, "pixtagger-host: " + tr("%s (see pixtagger-host --help)", {reasonFor(e, app)}) + "\n");
+        writeProgramLine(stderr, tr("%s (see pixtagger-host --help)", {reasonFor(e, app)}));
         exitCode = kBadUsage;
         return std::nullopt;
     }

@@ -24,7 +24,7 @@ constexpr int kProblems = 1;
 constexpr int kBadUsage = 2;
 
 void say(const std::string& text) {
-    if (!text.empty()) writeText(stderr, "pixtagger-host: " + text + "\n");
+    if (!text.empty()) writeProgramLine(stderr, text);
 }
 
 int fail(const std::string& reason) {
