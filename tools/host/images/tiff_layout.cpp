@@ -54,8 +54,10 @@ public:
             std::uint32_t next = 0;
             if (!read(directory, queue, next, error)) return false;
             // Only the image's own chain goes on to a next directory.
-            if (directory.chain != Directory::kOffChain)
-                queue.push_back({next, "IFD" + std::to_string(chain), chain}), ++chain;
+            if (directory.chain != Directory::kOffChain) {
+                queue.push_back({next, "IFD" + std::to_string(chain), chain});
+                ++chain;
+            }
         }
         return disjoint(error);
     }
